@@ -1,0 +1,3 @@
+#include "daemon/entry.hpp"
+
+int main(int argc, char** argv) { return kelvane::daemon::run(argc, argv); }
