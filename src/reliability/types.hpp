@@ -1,10 +1,15 @@
 #pragma once
 
-#include <cstdint>
+#include "rtps/wire_types.hpp"
 
 namespace kelvane::reliability {
 
-using SequenceNumber = std::int64_t;
-using FragmentNumber = std::uint32_t;
+using rtps::EntityId;
+using rtps::FragmentNumber;
+using rtps::Guid;
+using rtps::GuidPrefix;
+using rtps::Locator;
+using rtps::SequenceNumber;
+using rtps::VendorId;
 
 }  // namespace kelvane::reliability
