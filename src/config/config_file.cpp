@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/os_error.hpp"
+#include "common/unique_fd.hpp"
 #include "config/daemon_config.hpp"
 #include "config/text.hpp"
 
@@ -15,27 +16,13 @@ namespace {
 // Refuses to read more than this, so a device or a runaway file cannot exhaust memory.
 constexpr std::size_t kMaxConfigFileBytes = 16 * 1024 * 1024;
 
-// Closes the descriptor when the read is done, whatever its outcome.
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  ~FdGuard() { ::close(fd_); }
-  [[nodiscard]] int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 std::expected<std::string, ConfigError> read_whole_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::unexpected(ConfigError::io(os_error_text(errno)));
-  const FdGuard guard(fd);
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) return std::unexpected(ConfigError::io(os_error_text(errno)));
   std::string content;
   char buffer[16384];
   while (true) {
-    const ssize_t n = ::read(guard.get(), buffer, sizeof buffer);
+    const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return std::unexpected(ConfigError::io(os_error_text(errno)));
     if (n == 0) return content;

@@ -1,0 +1,68 @@
+#include "daemon/server.hpp"
+
+#include <utility>
+
+#include "common/log.hpp"
+#include "daemon/listener.hpp"
+#include "daemon/signals.hpp"
+
+namespace kelvane::daemon {
+
+namespace {
+
+void join(std::optional<std::thread>& thread) {
+  if (thread && thread->joinable()) thread->join();
+  thread.reset();
+}
+
+}  // namespace
+
+DaemonHandle::~DaemonHandle() { shutdown(); }
+
+void DaemonHandle::shutdown() {
+  if (!shutdown_flag) return;  // moved from
+  raise_flag(shutdown_flag);
+  if (ready_flag) ready_flag->exchange(false);
+
+  wake_by_connecting(bound_address, kWakeConnectTimeout);
+  if (admin_address) wake_by_connecting(*admin_address, kWakeConnectTimeout);
+
+  join(accept_thread);
+  for (std::thread& pump : pump_threads) {
+    if (pump.joinable()) pump.join();
+  }
+  pump_threads.clear();
+  join(admin_thread);
+  join(otlp_thread);
+  if (signal_watcher) stop_signal_watcher(*signal_watcher);
+  signal_watcher.reset();
+}
+
+std::expected<DaemonHandle, ServerError> start(config::DaemonConfig config) {
+  log_line("starting on " + config.listen + " domain=" + std::to_string(config.domain) +
+           " topics=" + std::to_string(config.topics.size()));
+
+  DaemonHandle handle;
+  handle.registry = std::make_shared<observability::Registry>();
+  handle.metrics = observability::BridgeMetrics::register_in(*handle.registry);
+  handle.ready_flag = make_flag(true);
+
+  auto listener = bind_listener(config.listen);
+  if (!listener) return std::unexpected(std::move(listener.error()));
+  handle.listener = std::move(listener->socket);
+  handle.bound_address = std::move(listener->address);
+  log_line("bound on " + handle.bound_address);
+
+  handle.shutdown_flag = make_flag(false);
+  handle.reload_flag = make_flag(false);
+
+  auto watcher = install_signal_watcher(handle.shutdown_flag, handle.reload_flag);
+  if (watcher) {
+    handle.signal_watcher = std::move(*watcher);
+  } else {
+    log_line("signal watcher init failed: " + watcher.error());
+  }
+  return handle;
+}
+
+}  // namespace kelvane::daemon
