@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "access/auth_error.hpp"
+#include "access/crypto.hpp"
 
 namespace kelvane::access {
 
@@ -40,7 +41,7 @@ struct AuthMode {
     std::map<std::string, AuthSubject> tokens;  // token -> subject
   };
   struct Jwt {
-    std::vector<std::uint8_t> public_key_der;  // RSA key for RS256
+    RsaPublicKey public_key;            // RS256 key, parsed once when the mode is built
     std::optional<std::string> issuer;         // required "iss" value when set
   };
   struct Mtls {};

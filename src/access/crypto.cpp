@@ -23,10 +23,17 @@ namespace {
 
 using Digest = std::array<unsigned char, 32>;
 
+// Fetched once and kept for the process: an implicit fetch on every call costs more than
+// hashing a token.
+const EVP_MD* sha256_md() {
+  static const EVP_MD* const md = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+  return md;
+}
+
 std::optional<Digest> sha256(std::string_view text) {
   Digest digest{};
   unsigned int length = 0;
-  if (EVP_Digest(text.data(), text.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1) {
+  if (EVP_Digest(text.data(), text.size(), digest.data(), &length, sha256_md(), nullptr) != 1) {
     ERR_clear_error();
     return std::nullopt;
   }
@@ -71,7 +78,7 @@ bool RsaPublicKey::verify_rs256(std::string_view message, std::span<const std::u
   EVP_MD_CTX* ctx = EVP_MD_CTX_new();
   if (ctx == nullptr) return false;
   // Default RSA padding for a digest signature is PKCS#1 v1.5.
-  const bool ok = EVP_DigestVerifyInit(ctx, nullptr, EVP_sha256(), nullptr, handle_->key) == 1 &&
+  const bool ok = EVP_DigestVerifyInit(ctx, nullptr, sha256_md(), nullptr, handle_->key) == 1 &&
                   EVP_DigestVerify(ctx, signature.data(), signature.size(),
                                    reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
   EVP_MD_CTX_free(ctx);

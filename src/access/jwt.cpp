@@ -83,11 +83,9 @@ std::expected<AuthSubject, AuthError> validate_jwt(const AuthMode::Jwt& mode,
     return std::unexpected(AuthError::rejected("jwt: alg must be RS256"));
   }
 
-  const auto key = RsaPublicKey::from_der(mode.public_key_der);
-  if (!key) return std::unexpected(AuthError::misconfigured("jwt public key: " + key.error()));
   // The signature covers the two leading segments exactly as received.
   const std::string_view signed_part = token->substr(0, segments->header.size() + 1 + segments->payload.size());
-  if (!key->verify_rs256(signed_part, *signature)) {
+  if (!mode.public_key.verify_rs256(signed_part, *signature)) {
     return std::unexpected(AuthError::rejected("jwt: signature invalid"));
   }
 

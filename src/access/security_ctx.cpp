@@ -42,10 +42,11 @@ std::expected<SharedMode, SecurityError> auth_mode_of(const SecurityConfig& conf
       return std::unexpected(auth_input_error(SecurityError::Kind::MissingAuthInput, "jwt_pubkey_der"));
     }
     // An unusable key would otherwise turn every client away with "signature invalid".
-    if (const auto key = RsaPublicKey::from_der(*config.jwt_public_key_der); !key) {
+    auto key = RsaPublicKey::from_der(*config.jwt_public_key_der);
+    if (!key) {
       return std::unexpected(auth_input_error(SecurityError::Kind::InvalidAuthInput, "jwt_pubkey_der: " + key.error()));
     }
-    return shared_mode(AuthMode::Jwt{*config.jwt_public_key_der, config.jwt_issuer});
+    return shared_mode(AuthMode::Jwt{std::move(*key), config.jwt_issuer});
   }
   if (mode == "mtls") return shared_mode(AuthMode::Mtls{});
   if (mode == "sasl") {

@@ -20,7 +20,7 @@ constexpr std::int64_t kNow = 1'800'000'000;
 constexpr const char* kRs256 = R"({"alg":"RS256","typ":"JWT"})";
 
 AuthMode::Jwt jwt_mode(std::optional<std::string> issuer = std::nullopt) {
-  return AuthMode::Jwt{signing_key().spki_der(), std::move(issuer)};
+  return AuthMode::Jwt{RsaPublicKey::from_der(signing_key().spki_der()).value(), std::move(issuer)};
 }
 
 std::string outcome(const std::expected<AuthSubject, AuthError>& result) {
@@ -41,7 +41,7 @@ TEST(Jwt, ValidTokenYieldsSubAndGroups) {
 }
 
 TEST(Jwt, KeyMayBeGivenAsPkcs1) {
-  const AuthMode::Jwt mode{signing_key().pkcs1_der(), std::nullopt};
+  const AuthMode::Jwt mode{RsaPublicKey::from_der(signing_key().pkcs1_der()).value(), std::nullopt};
   EXPECT_EQ(check(make_jwt(kRs256, R"({"sub":"bob"})"), mode), "ok:bob");
 }
 
@@ -135,12 +135,6 @@ TEST(Jwt, MalformedSegmentsTable) {
   for (const Case& c : cases) EXPECT_EQ(check(c.token), c.expected) << c.token.substr(0, 80);
   EXPECT_EQ(outcome(validate_jwt(jwt_mode(), std::nullopt, kNow)), "missing credentials");
   EXPECT_EQ(outcome(validate_jwt(jwt_mode(), "Token abc", kNow)), "malformed credentials: expected `Bearer \u2026`");
-}
-
-TEST(Jwt, UnusableKeyIsAServerFault) {
-  const std::string token = make_jwt(kRs256, R"({"sub":"a"})");
-  const AuthMode::Jwt garbage{{0x30, 0x03, 0x02, 0x01, 0x01}, std::nullopt};
-  EXPECT_EQ(check(token, garbage), "auth misconfigured: jwt public key: not a DER RSA public key");
 }
 
 TEST(RsaPublicKey, AcceptsOnlyRsaKeysOfAllowedSize) {
