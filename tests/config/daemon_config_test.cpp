@@ -264,5 +264,33 @@ TEST_F(ConfigFile, SyntaxErrorsPassThrough) {
   EXPECT_EQ(config.error().message(), "config syntax: no `:` in line: listen 127.0.0.1");
 }
 
+TEST(ExampleConfiguration, LoadsWithTheDocumentedValues) {
+  ::unsetenv("KELVANE_LISTEN");
+  ::unsetenv("KELVANE_BEARER_TOKEN");
+  const auto config = load_from_file(KELVANE_SOURCE_DIR "/examples/kelvane-ws-bridged.yaml");
+  ASSERT_TRUE(config) << config.error().message();
+  EXPECT_EQ(config->listen, "127.0.0.1:8080");
+  EXPECT_EQ(config->domain, 0);
+  EXPECT_EQ(config->log_level, "info");
+  EXPECT_FALSE(config->tls_enabled);
+  EXPECT_EQ(config->cert_file, "/etc/kelvane/server-chain.pem");
+  EXPECT_EQ(config->key_file, "/etc/kelvane/server-key.pem");
+  EXPECT_EQ(config->client_ca_file, "");
+  EXPECT_EQ(config->auth_mode, "none");
+  EXPECT_EQ(config->bearer_token, "change-me");
+  EXPECT_EQ(config->bearer_subject, "dashboard");
+  EXPECT_TRUE(config->metrics_enabled);
+  EXPECT_EQ(config->metrics_address, "127.0.0.1:9090");
+  ASSERT_EQ(config->acl.size(), 3u);
+  EXPECT_EQ(config->acl.at("SensorsTemperature"), (AclEntry{{"*"}, {"dashboard", "*group:sensors*"}}));
+  ASSERT_EQ(config->topics.size(), 3u);
+  EXPECT_EQ(config->topics[0], (TopicConfig{"SensorsTemperature", "sensors::Temperature", "in", "/ws/temperature",
+                                            "reliable", "transient_local", 10}));
+  EXPECT_EQ(config->topics[1].ws_path, "/topics/commands");
+  EXPECT_EQ(config->topics[2], (TopicConfig{"Chat", "", "bidir", "/topics/chat", "best_effort", "", 0}));
+  // Every topic has an access entry.
+  for (const TopicConfig& topic : config->topics) EXPECT_EQ(config->acl.count(topic.name), 1u) << topic.name;
+}
+
 }  // namespace
 }  // namespace kelvane::config
