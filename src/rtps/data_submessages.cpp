@@ -26,17 +26,6 @@ void append_data_prefix(std::vector<std::uint8_t>& out, std::uint16_t extra_flag
 
 std::size_t inline_qos_size(const std::optional<EncodedParameterList>& qos) { return qos ? qos->bytes.size() : 0; }
 
-// The inline QoS starting at body offset `at`; error offsets are made relative to the body.
-std::expected<EncodedParameterList, WireFormatError> parse_inline_qos(const SharedBytes& body, std::size_t at,
-                                                                      bool little_endian) {
-  auto qos = EncodedParameterList::parse(body.slice(at, body.size()), little_endian);
-  if (!qos) {
-    auto error = qos.error();
-    if (auto* eof = std::get_if<WireFormatError::UnexpectedEof>(&error.value)) eof->offset += at;
-    return std::unexpected(error);
-  }
-  return qos;
-}
 
 }  // namespace
 
@@ -80,7 +69,7 @@ std::expected<DataSubmessage, WireFormatError> DataSubmessage::read_body(const S
   // octetsToInlineQos is not trusted: the inline QoS always starts at offset 20.
   std::size_t payload_at = DATA_MIN_BODY;
   if ((flags & DATA_FLAG_Q) != 0) {
-    auto qos = parse_inline_qos(body, DATA_MIN_BODY, little);
+    auto qos = EncodedParameterList::parse(body, DATA_MIN_BODY, little);
     if (!qos) return std::unexpected(qos.error());
     payload_at += qos->bytes.size();
     data.inline_qos = std::move(*qos);
@@ -146,7 +135,7 @@ std::expected<DataFragSubmessage, WireFormatError> DataFragSubmessage::read_body
   frag.flag_0x10 = (flags & 0x10) != 0;
   std::size_t data_at = DATA_FRAG_MIN_BODY;
   if (has_qos) {
-    auto qos = parse_inline_qos(body, DATA_FRAG_MIN_BODY, little);
+    auto qos = EncodedParameterList::parse(body, DATA_FRAG_MIN_BODY, little);
     if (!qos) return std::unexpected(qos.error());
     data_at += qos->bytes.size();
     frag.inline_qos = std::move(*qos);

@@ -40,16 +40,18 @@ bool is_understood_parameter_id(std::uint16_t pid) {
 }
 
 std::expected<EncodedParameterList, WireFormatError> EncodedParameterList::parse(const SharedBytes& source,
+                                                                                  std::size_t offset,
                                                                                   bool little_endian) {
   const auto bytes = source.span();
   const std::size_t n = bytes.size();
-  std::size_t p = 0;
+  std::size_t p = offset > n ? n : offset;
+  const std::size_t start = p;
   std::size_t stored = 0;
   for (;;) {
     if (n - p < 4) return std::unexpected(WireFormatError::UnexpectedEof{4, p});
     const std::uint16_t pid = cdr::load_u16(bytes.data() + p, little_endian);
     const std::uint16_t length = cdr::load_u16(bytes.data() + p + 2, little_endian);
-    if (pid == PID_SENTINEL) return EncodedParameterList{source.slice(0, p + 4), little_endian};
+    if (pid == PID_SENTINEL) return EncodedParameterList{source.slice(start, p + 4 - start), little_endian};
     if (length % 4 != 0) return std::unexpected(WireFormatError::ValueOutOfRange{"ParameterList length not 4-byte aligned"});
     if (n - p - 4 < length) return std::unexpected(WireFormatError::UnexpectedEof{length, p + 4});
     if (pid != PID_IGNORE) {

@@ -32,10 +32,12 @@ struct EncodedParameterList {
   SharedBytes bytes;
   bool little_endian = true;
 
-  // Checks the list structure at the start of `source` (4-byte aligned lengths, values
-  // inside the input, a sentinel, at most MAX_PARAMETERS stored entries) and returns the
-  // list, which ends after its sentinel.
+  // Checks the list structure starting at `offset` of `source` (4-byte aligned lengths,
+  // values inside the input, a sentinel, at most MAX_PARAMETERS stored entries) and
+  // returns the list, which ends after its sentinel. Error offsets count from the start
+  // of `source`.
   [[nodiscard]] static std::expected<EncodedParameterList, WireFormatError> parse(const SharedBytes& source,
+                                                                                  std::size_t offset,
                                                                                   bool little_endian);
 
   // Value of the first parameter with exactly this id, if any.

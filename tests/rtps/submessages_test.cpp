@@ -166,10 +166,10 @@ TEST(EncodedParameterList, CapsStoredParametersButNotIgnoredOnes) {
     out.insert(out.end(), sentinel.begin(), sentinel.end());
     return SharedBytes::copy_of(out);
   };
-  EXPECT_TRUE(EncodedParameterList::parse(list_of(0x0070, MAX_PARAMETERS), true));
-  EXPECT_EQ(EncodedParameterList::parse(list_of(0x0070, MAX_PARAMETERS + 1), true).error(),
+  EXPECT_TRUE(EncodedParameterList::parse(list_of(0x0070, MAX_PARAMETERS), 0, true));
+  EXPECT_EQ(EncodedParameterList::parse(list_of(0x0070, MAX_PARAMETERS + 1), 0, true).error(),
             range("ParameterList exceeds MAX_PARAMETERS cap"));
-  auto ignored = EncodedParameterList::parse(list_of(PID_IGNORE, 5000), true);
+  auto ignored = EncodedParameterList::parse(list_of(PID_IGNORE, 5000), 0, true);
   ASSERT_TRUE(ignored);
   EXPECT_TRUE(ignored->validate_must_understand());
 }
@@ -189,7 +189,7 @@ TEST(EncodedParameterList, MustUnderstandCheckSkipsVendorAndOrdinaryIds) {
     EXPECT_EQ(is_understood_parameter_id(c.pid), c.passes || c.pid == 0x7F03) << std::hex << c.pid;
     const Bytes wire = {static_cast<std::uint8_t>(c.pid >> 8), static_cast<std::uint8_t>(c.pid), 0, 4, 0, 0, 0, 0,
                         0, 1, 0, 0};
-    auto list = EncodedParameterList::parse(SharedBytes::copy_of(wire), false);
+    auto list = EncodedParameterList::parse(SharedBytes::copy_of(wire), 0, false);
     ASSERT_TRUE(list);
     const auto checked = list->validate_must_understand();
     EXPECT_EQ(checked.has_value(), c.passes) << std::hex << c.pid;
