@@ -94,20 +94,21 @@ std::optional<CompletedSample> FragmentAssembler::insert(const FragmentInput& f)
   return done;
 }
 
-std::optional<MissingFragments> FragmentAssembler::missing_fragments(SequenceNumber sn) const {
+std::optional<rtps::FragmentNumberSet> FragmentAssembler::missing_fragments(SequenceNumber sn) const {
   const auto it = pending_.find(sn);
   if (it == pending_.end()) return std::nullopt;
   const FragmentBuffer& buffer = it->second;
-  std::vector<FragmentNumber> missing;
-  FragmentNumber base = 0;
+  rtps::FragmentNumberSet set;
+  bool first = true;
   for (std::uint32_t k = 0; k < buffer.total_fragments; ++k) {
     if (buffer.received[k]) continue;
-    const FragmentNumber number = k + 1;
-    if (missing.empty()) base = number;
-    if (number - base >= kBitmapMaxBits) break;
-    missing.push_back(number);
+    if (first) {
+      set.bitmap_base = k + 1;
+      first = false;
+    }
+    if (!set.add(k + 1)) break;
   }
-  return MissingFragments{base, make_bitmap<FragmentNumber>(base, missing)};
+  return set;
 }
 
 }  // namespace kelvane::reliability

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/shared_bytes.hpp"
-#include "reliability/bitmap.hpp"
+#include "rtps/bitmap_sets.hpp"
 #include "reliability/types.hpp"
 
 namespace kelvane::reliability {
@@ -48,12 +48,6 @@ struct CompletedSample {
   SharedBytes data;
 };
 
-// The missing fragments of a pending sample as an RTPS bitmap relative to base.
-struct MissingFragments {
-  FragmentNumber base = 0;
-  Bitmap bitmap;
-};
-
 // One sample in assembly; the byte buffer is allocated once, zero-filled, and handed
 // over on completion without a copy.
 struct FragmentBuffer {
@@ -74,7 +68,9 @@ class FragmentAssembler {
   // Returns the sample when this fragment completed it.
   [[nodiscard]] std::optional<CompletedSample> insert(const FragmentInput& fragment);
 
-  [[nodiscard]] std::optional<MissingFragments> missing_fragments(SequenceNumber sn) const;
+  // The missing fragments of a pending sample, from the first missing one and at most
+  // 256 of them.
+  [[nodiscard]] std::optional<rtps::FragmentNumberSet> missing_fragments(SequenceNumber sn) const;
 
   void remove(SequenceNumber sn) { pending_.erase(sn); }
   // Drops every pending sample with a sequence number < sn.

@@ -13,3 +13,16 @@ using rtps::SequenceNumber;
 using rtps::VendorId;
 
 }  // namespace kelvane::reliability
+
+// TEMPORARY until rtps provides its datagram type.
+#include <memory>
+#include <vector>
+namespace kelvane::rtps {
+struct OutboundDatagram {
+  std::vector<std::uint8_t> bytes;
+  std::shared_ptr<const std::vector<Locator>> targets;
+};
+}  // namespace kelvane::rtps
+namespace kelvane::reliability {
+using rtps::OutboundDatagram;
+}

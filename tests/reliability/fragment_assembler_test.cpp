@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "reliability/fragment_assembler.hpp"
+#include "rtps_fixtures.hpp"
 
 namespace kelvane::reliability {
 namespace {
@@ -27,11 +28,7 @@ FragmentInput fragments_of(SequenceNumber sn, const std::vector<std::uint8_t>& s
                        std::span(sample).subspan(begin, end - begin)};
 }
 
-std::vector<FragmentNumber> members(const MissingFragments& m) {
-  std::vector<FragmentNumber> out;
-  for_each_set_bit(m.bitmap.num_bits, m.bitmap.words, [&](std::uint32_t i) { out.push_back(m.base + i); });
-  return out;
-}
+std::vector<FragmentNumber> members(const rtps::FragmentNumberSet& set) { return testing::members(set); }
 
 TEST(FragmentAssembler, CompletesInAnyOrderWithTheLastFragment) {
   const auto sample = pattern(2689);
@@ -153,8 +150,8 @@ TEST(FragmentAssembler, MissingFragmentsNameAtMost256FromTheFirstMissing) {
   ASSERT_FALSE(assembler.insert(fragments_of(9, sample, 16, 1)).has_value());
   const auto missing = assembler.missing_fragments(9);
   ASSERT_TRUE(missing.has_value());
-  EXPECT_EQ(missing->base, 2u);
-  EXPECT_EQ(missing->bitmap.num_bits, 256u);
+  EXPECT_EQ(missing->bitmap_base, 2u);
+  EXPECT_EQ(missing->num_bits, 256u);
   std::vector<FragmentNumber> expected(256);
   std::iota(expected.begin(), expected.end(), FragmentNumber{2});
   EXPECT_EQ(members(*missing), expected);
