@@ -23,13 +23,15 @@ const AuthMode& bearer_mode() {
 }
 
 const AuthMode::Jwt& jwt_mode() {
-  static const AuthMode::Jwt mode{RsaPublicKey::from_der(testing::signing_key().spki_der()).value(), std::string("idp")};
+  static const AuthMode::Jwt mode{RsaPublicKey::from_der(testing::signing_key().spki_der()).value(),
+                                  std::string("idp")};
   return mode;
 }
 
 void consume(const std::expected<AuthSubject, AuthError>& result) {
   // Touch the result so every field is read (and checked by the sanitizers).
-  volatile std::size_t sink = result ? result->name.size() + result->groups.size() : result.error().to_string().size();
+  volatile std::size_t sink =
+      result ? result->name.size() + result->groups.size() : result.error().to_string().size();
   (void)sink;
 }
 
@@ -50,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1: {
       // header NUL claims, signed for real.
       const std::size_t nul = text.find('\0');
-      const std::string_view header = nul == std::string_view::npos ? R"({"alg":"RS256"})" : text.substr(0, nul);
+      const std::string_view header =
+          nul == std::string_view::npos ? R"({"alg":"RS256"})" : text.substr(0, nul);
       const std::string_view claims = nul == std::string_view::npos ? text : text.substr(nul + 1);
       consume(validate_jwt(jwt_mode(), "Bearer " + testing::make_jwt(header, claims), kNow));
       break;

@@ -26,7 +26,7 @@ struct AclEntry {
 
 // Per-topic access lists. Shared read-only by every connection and sender thread.
 struct Acl {
-  std::optional<AclEntry> default_entry;                  // for topics without an entry
+  std::optional<AclEntry> default_entry;                 // for topics without an entry
   std::map<std::string, AclEntry, std::less<>> entries;  // exact, case-sensitive topic names
 
   // Whether `subject` may perform `operation` on `topic`; no entry and no default denies.

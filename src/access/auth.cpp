@@ -28,8 +28,8 @@ std::expected<AuthSubject, AuthError> validate_bearer(const AuthMode::Bearer& mo
   return *match;
 }
 
-std::expected<AuthSubject, AuthError> validate_sasl_plain(const AuthMode::SaslPlain& mode,
-                                                          std::optional<std::span<const std::uint8_t>> message) {
+std::expected<AuthSubject, AuthError> validate_sasl_plain(
+    const AuthMode::SaslPlain& mode, std::optional<std::span<const std::uint8_t>> message) {
   if (!message) return std::unexpected(AuthError::missing_credentials());
   const auto first_nul = std::find(message->begin(), message->end(), std::uint8_t{0});
   if (first_nul == message->end()) return std::unexpected(AuthError::malformed("sasl-plain no user"));
@@ -52,18 +52,22 @@ std::expected<AuthSubject, AuthError> validate_sasl_plain(const AuthMode::SaslPl
 
 std::expected<std::string_view, AuthError> strip_bearer(std::string_view header) {
   const std::string_view trimmed = trim_ascii_space(header);
-  if (trimmed.size() <= kBearerWord.size() || !equals_ignore_ascii_case(trimmed.substr(0, kBearerWord.size()), kBearerWord) ||
+  if (trimmed.size() <= kBearerWord.size() ||
+      !equals_ignore_ascii_case(trimmed.substr(0, kBearerWord.size()), kBearerWord) ||
       trimmed[kBearerWord.size()] != ' ') {
     return std::unexpected(AuthError::malformed("expected `Bearer \u2026`"));
   }
   return trim_ascii_space(trimmed.substr(kBearerWord.size() + 1));
 }
 
-std::expected<AuthSubject, AuthError> AuthMode::validate(const AuthInput& input, std::int64_t now_unix_seconds) const {
+std::expected<AuthSubject, AuthError> AuthMode::validate(const AuthInput& input,
+                                                         std::int64_t now_unix_seconds) const {
   struct Visitor {
     const AuthInput& input;
     std::int64_t now;
-    std::expected<AuthSubject, AuthError> operator()(const None&) const { return AuthSubject::named("anonymous"); }
+    std::expected<AuthSubject, AuthError> operator()(const None&) const {
+      return AuthSubject::named("anonymous");
+    }
     std::expected<AuthSubject, AuthError> operator()(const Bearer& mode) const {
       return validate_bearer(mode, input.authorization);
     }
@@ -71,7 +75,8 @@ std::expected<AuthSubject, AuthError> AuthMode::validate(const AuthInput& input,
       return validate_jwt(mode, input.authorization, now);
     }
     std::expected<AuthSubject, AuthError> operator()(const Mtls&) const {
-      if (input.mtls_subject == nullptr) return std::unexpected(AuthError::rejected("mTLS expected client cert"));
+      if (input.mtls_subject == nullptr)
+        return std::unexpected(AuthError::rejected("mTLS expected client cert"));
       return *input.mtls_subject;
     }
     std::expected<AuthSubject, AuthError> operator()(const SaslPlain& mode) const {

@@ -18,7 +18,7 @@ namespace kelvane::access {
 // The identity of an authenticated client: what the topic access list checks.
 struct AuthSubject {
   std::string name;
-  std::vector<std::string> groups;               // filled only from a JWT "groups" claim
+  std::vector<std::string> groups;                // filled only from a JWT "groups" claim
   std::map<std::string, std::string> attributes;  // always empty in this system
 
   [[nodiscard]] static AuthSubject named(std::string name) { return AuthSubject{std::move(name), {}, {}}; }
@@ -29,7 +29,7 @@ struct AuthSubject {
 // The credentials the server could take from one connection. Non-owning: the views
 // must outlive the validation call.
 struct AuthInput {
-  std::optional<std::string_view> authorization;          // HTTP Authorization header value
+  std::optional<std::string_view> authorization;            // HTTP Authorization header value
   std::optional<std::span<const std::uint8_t>> sasl_plain;  // authzid NUL authcid NUL password
   const AuthSubject* mtls_subject = nullptr;                // from the client certificate
 };
@@ -42,7 +42,7 @@ struct AuthMode {
   };
   struct Jwt {
     RsaPublicKey public_key;            // RS256 key, parsed once when the mode is built
-    std::optional<std::string> issuer;         // required "iss" value when set
+    std::optional<std::string> issuer;  // required "iss" value when set
   };
   struct Mtls {};
   struct SaslPlain {

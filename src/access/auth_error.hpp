@@ -12,7 +12,9 @@ struct AuthError {
   std::string reason;  // empty for MissingCredentials
 
   [[nodiscard]] static AuthError missing_credentials() { return {Kind::MissingCredentials, {}}; }
-  [[nodiscard]] static AuthError malformed(std::string reason) { return {Kind::Malformed, std::move(reason)}; }
+  [[nodiscard]] static AuthError malformed(std::string reason) {
+    return {Kind::Malformed, std::move(reason)};
+  }
   [[nodiscard]] static AuthError rejected(std::string reason) { return {Kind::Rejected, std::move(reason)}; }
   [[nodiscard]] static AuthError misconfigured(std::string reason) {
     return {Kind::Misconfigured, std::move(reason)};

@@ -60,7 +60,8 @@ std::expected<RsaPublicKey, std::string> RsaPublicKey::from_der(std::span<const 
   }
   EVP_PKEY* key = parse_whole(der, [](const unsigned char** p, long n) { return d2i_PUBKEY(nullptr, p, n); });
   if (key == nullptr) {
-    key = parse_whole(der, [](const unsigned char** p, long n) { return d2i_PublicKey(EVP_PKEY_RSA, nullptr, p, n); });
+    key = parse_whole(
+        der, [](const unsigned char** p, long n) { return d2i_PublicKey(EVP_PKEY_RSA, nullptr, p, n); });
   }
   ERR_clear_error();
   if (key == nullptr) return std::unexpected(std::string("not a DER RSA public key"));
@@ -78,9 +79,10 @@ bool RsaPublicKey::verify_rs256(std::string_view message, std::span<const std::u
   EVP_MD_CTX* ctx = EVP_MD_CTX_new();
   if (ctx == nullptr) return false;
   // Default RSA padding for a digest signature is PKCS#1 v1.5.
-  const bool ok = EVP_DigestVerifyInit(ctx, nullptr, sha256_md(), nullptr, handle_->key) == 1 &&
-                  EVP_DigestVerify(ctx, signature.data(), signature.size(),
-                                   reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
+  const bool ok =
+      EVP_DigestVerifyInit(ctx, nullptr, sha256_md(), nullptr, handle_->key) == 1 &&
+      EVP_DigestVerify(ctx, signature.data(), signature.size(),
+                       reinterpret_cast<const unsigned char*>(message.data()), message.size()) == 1;
   EVP_MD_CTX_free(ctx);
   ERR_clear_error();
   return ok;

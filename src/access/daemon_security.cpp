@@ -16,7 +16,8 @@ std::expected<SecurityCtx, SecurityError> ctx_from_daemon_config(const config::D
   if (config.bearer_token) {
     security.bearer_tokens.emplace(*config.bearer_token, config.bearer_subject.value_or("anonymous"));
   }
-  for (const auto& [topic, entry] : config.acl) security.topic_acls.emplace(topic, AclEntry{entry.read, entry.write});
+  for (const auto& [topic, entry] : config.acl)
+    security.topic_acls.emplace(topic, AclEntry{entry.read, entry.write});
   return build_ctx(security);
 }
 

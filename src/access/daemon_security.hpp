@@ -12,6 +12,7 @@ namespace kelvane::access {
 // the single configured bearer token (subject "anonymous" unless one is configured) and
 // the per-topic access lists. SASL users, a JWT key and an ACL default cannot be
 // configured, so the modes "sasl" and "jwt" fail with a missing-input error.
-[[nodiscard]] std::expected<SecurityCtx, SecurityError> ctx_from_daemon_config(const config::DaemonConfig& config);
+[[nodiscard]] std::expected<SecurityCtx, SecurityError> ctx_from_daemon_config(
+    const config::DaemonConfig& config);
 
 }  // namespace kelvane::access

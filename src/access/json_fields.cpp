@@ -34,7 +34,8 @@ std::optional<std::string_view> json_field(std::string_view json, std::string_vi
     return rest->substr(1, close - 1);
   }
   std::size_t end = 0;
-  while (end < rest->size() && !is_ascii_space((*rest)[end]) && (*rest)[end] != ',' && (*rest)[end] != '}') ++end;
+  while (end < rest->size() && !is_ascii_space((*rest)[end]) && (*rest)[end] != ',' && (*rest)[end] != '}')
+    ++end;
   return rest->substr(0, end);
 }
 

@@ -21,6 +21,7 @@ namespace kelvane::access {
 // The elements of the array value of field `name`, trimmed of white space and of their
 // surrounding quotes; empty elements are dropped. Absent unless the value starts with '['
 // and a ']' follows.
-[[nodiscard]] std::optional<std::vector<std::string>> json_array(std::string_view json, std::string_view name);
+[[nodiscard]] std::optional<std::vector<std::string>> json_array(std::string_view json,
+                                                                 std::string_view name);
 
 }  // namespace kelvane::access

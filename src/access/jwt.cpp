@@ -1,7 +1,8 @@
+#include "access/jwt.hpp"
+
 #include <charconv>
 #include <cmath>
 
-#include "access/jwt.hpp"
 #include "access/crypto.hpp"
 #include "access/json_fields.hpp"
 #include "access/text.hpp"
@@ -25,17 +26,21 @@ std::expected<Segments, AuthError> split_segments(std::string_view token) {
   if (token.find('.', second + 1) != std::string_view::npos) {
     return std::unexpected(AuthError::malformed("jwt: too many segments"));
   }
-  return Segments{token.substr(0, first), token.substr(first + 1, second - first - 1), token.substr(second + 1)};
+  return Segments{token.substr(0, first), token.substr(first + 1, second - first - 1),
+                  token.substr(second + 1)};
 }
 
-std::expected<std::vector<std::uint8_t>, AuthError> decode_segment(std::string_view segment, std::string_view what) {
+std::expected<std::vector<std::uint8_t>, AuthError> decode_segment(std::string_view segment,
+                                                                   std::string_view what) {
   auto bytes = base64url_decode(segment);
-  if (!bytes) return std::unexpected(AuthError::malformed("jwt " + std::string(what) + " b64: invalid base64url text"));
+  if (!bytes)
+    return std::unexpected(AuthError::malformed("jwt " + std::string(what) + " b64: invalid base64url text"));
   return std::move(*bytes);
 }
 
 // A NumericDate claim ("exp", "nbf"): absent, or a finite number of seconds.
-std::expected<std::optional<double>, AuthError> numeric_date(std::string_view payload, std::string_view claim) {
+std::expected<std::optional<double>, AuthError> numeric_date(std::string_view payload,
+                                                             std::string_view claim) {
   const auto text = json_field(payload, claim);
   if (!text) return std::optional<double>{};
   double value = 0;
@@ -48,7 +53,8 @@ std::expected<std::optional<double>, AuthError> numeric_date(std::string_view pa
 
 // A token past its "exp" or before its "nbf" is refused: accepting it would let a
 // leaked or revoked-by-expiry token authenticate forever.
-std::expected<void, AuthError> check_validity_period(std::string_view payload, std::int64_t now_unix_seconds) {
+std::expected<void, AuthError> check_validity_period(std::string_view payload,
+                                                     std::int64_t now_unix_seconds) {
   const auto now = static_cast<double>(now_unix_seconds);
   const auto exp = numeric_date(payload, "exp");
   if (!exp) return std::unexpected(exp.error());
@@ -84,7 +90,8 @@ std::expected<AuthSubject, AuthError> validate_jwt(const AuthMode::Jwt& mode,
   }
 
   // The signature covers the two leading segments exactly as received.
-  const std::string_view signed_part = token->substr(0, segments->header.size() + 1 + segments->payload.size());
+  const std::string_view signed_part =
+      token->substr(0, segments->header.size() + 1 + segments->payload.size());
   if (!mode.public_key.verify_rs256(signed_part, *signature)) {
     return std::unexpected(AuthError::rejected("jwt: signature invalid"));
   }

@@ -15,7 +15,8 @@ std::expected<std::optional<TlsFiles>, SecurityError> tls_files_of(const Securit
         {}});
   }
   if (!config.tls_cert_file) return std::optional<TlsFiles>{};
-  return std::optional<TlsFiles>{TlsFiles{*config.tls_cert_file, *config.tls_key_file, config.client_ca_file}};
+  return std::optional<TlsFiles>{
+      TlsFiles{*config.tls_cert_file, *config.tls_key_file, config.client_ca_file}};
 }
 
 SecurityError auth_input_error(SecurityError::Kind kind, std::string text) {
@@ -34,7 +35,8 @@ std::expected<SharedMode, SecurityError> auth_mode_of(const SecurityConfig& conf
   if (mode == "none") return shared_mode(AuthMode::None{});
   if (mode == "bearer") {
     AuthMode::Bearer bearer;
-    for (const auto& [token, subject] : config.bearer_tokens) bearer.tokens.emplace(token, AuthSubject::named(subject));
+    for (const auto& [token, subject] : config.bearer_tokens)
+      bearer.tokens.emplace(token, AuthSubject::named(subject));
     return shared_mode(std::move(bearer));
   }
   if (mode == "jwt") {
@@ -44,7 +46,8 @@ std::expected<SharedMode, SecurityError> auth_mode_of(const SecurityConfig& conf
     // An unusable key would otherwise turn every client away with "signature invalid".
     auto key = RsaPublicKey::from_der(*config.jwt_public_key_der);
     if (!key) {
-      return std::unexpected(auth_input_error(SecurityError::Kind::InvalidAuthInput, "jwt_pubkey_der: " + key.error()));
+      return std::unexpected(
+          auth_input_error(SecurityError::Kind::InvalidAuthInput, "jwt_pubkey_der: " + key.error()));
     }
     return shared_mode(AuthMode::Jwt{std::move(*key), config.jwt_issuer});
   }
@@ -81,15 +84,17 @@ std::expected<SecurityCtx, SecurityError> build_ctx(const SecurityConfig& config
   return SecurityCtx{std::move(*mode), std::make_shared<const Acl>(std::move(acl)), std::move(*tls_files)};
 }
 
-std::expected<AuthSubject, AuthError> authenticate(const SecurityCtx& ctx, std::optional<std::string_view> authorization,
+std::expected<AuthSubject, AuthError> authenticate(const SecurityCtx& ctx,
+                                                   std::optional<std::string_view> authorization,
                                                    std::optional<std::span<const std::uint8_t>> sasl_plain,
-                                                   const AuthSubject* mtls_subject, std::int64_t now_unix_seconds) {
+                                                   const AuthSubject* mtls_subject,
+                                                   std::int64_t now_unix_seconds) {
   return ctx.auth->validate(AuthInput{authorization, sasl_plain, mtls_subject}, now_unix_seconds);
 }
 
-std::expected<AuthSubject, AuthError> authenticate_ws(const SecurityCtx& ctx,
-                                                      std::span<const std::pair<std::string, std::string>> headers,
-                                                      const AuthSubject* mtls_subject, std::int64_t now_unix_seconds) {
+std::expected<AuthSubject, AuthError> authenticate_ws(
+    const SecurityCtx& ctx, std::span<const std::pair<std::string, std::string>> headers,
+    const AuthSubject* mtls_subject, std::int64_t now_unix_seconds) {
   std::optional<std::string_view> authorization;
   for (const auto& [name, value] : headers) {
     if (equals_ignore_ascii_case(name, "authorization")) {

@@ -50,11 +50,10 @@ struct SecurityCtx {
 [[nodiscard]] std::expected<SecurityCtx, SecurityError> build_ctx(const SecurityConfig& config);
 
 // Validates the presented credentials with the context's mode (see AuthMode::validate).
-[[nodiscard]] std::expected<AuthSubject, AuthError> authenticate(const SecurityCtx& ctx,
-                                                                 std::optional<std::string_view> authorization,
-                                                                 std::optional<std::span<const std::uint8_t>> sasl_plain,
-                                                                 const AuthSubject* mtls_subject,
-                                                                 std::int64_t now_unix_seconds);
+[[nodiscard]] std::expected<AuthSubject, AuthError> authenticate(
+    const SecurityCtx& ctx, std::optional<std::string_view> authorization,
+    std::optional<std::span<const std::uint8_t>> sasl_plain, const AuthSubject* mtls_subject,
+    std::int64_t now_unix_seconds);
 
 // Authenticates a WebSocket upgrade: the first header named "authorization" (any ASCII
 // case) supplies the credentials; there are no SASL bytes.

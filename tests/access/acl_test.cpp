@@ -1,9 +1,9 @@
+#include "access/acl.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "access/acl.hpp"
 
 namespace kelvane::access {
 namespace {

@@ -1,9 +1,9 @@
+#include "access/auth.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "access/auth.hpp"
 
 namespace kelvane::access {
 namespace {
@@ -25,7 +25,8 @@ std::string run(const AuthMode& mode, const Case& c) {
   if (c.mtls_name) mtls = AuthSubject::named(*c.mtls_name);
   AuthInput input;
   if (c.authorization) input.authorization = *c.authorization;
-  if (c.sasl) input.sasl_plain = std::span(reinterpret_cast<const std::uint8_t*>(c.sasl->data()), c.sasl->size());
+  if (c.sasl)
+    input.sasl_plain = std::span(reinterpret_cast<const std::uint8_t*>(c.sasl->data()), c.sasl->size());
   input.mtls_subject = mtls ? &*mtls : nullptr;
   const auto result = mode.validate(input, kNow);
   return result ? "ok:" + result->name : result.error().to_string();
@@ -54,7 +55,8 @@ TEST(StripBearer, AcceptsAnyCaseAndTrims) {
     ASSERT_TRUE(result) << header;
     EXPECT_EQ(*result, token) << header;
   }
-  for (const std::string header : {"Bearer", "Bearer   ", "Bearer\tabc", "Basic abc", "Bearerabc", "", "Bear abc"}) {
+  for (const std::string header :
+       {"Bearer", "Bearer   ", "Bearer\tabc", "Basic abc", "Bearerabc", "", "Bear abc"}) {
     const auto result = strip_bearer(header);
     ASSERT_FALSE(result) << header;
     EXPECT_EQ(result.error().to_string(), "malformed credentials: expected `Bearer \u2026`") << header;
@@ -74,19 +76,20 @@ TEST(AuthModeBearer, TokenTable) {
   AuthMode::Bearer bearer;
   bearer.tokens.emplace("s3cret", AuthSubject::named("alice"));
   bearer.tokens.emplace("other-token", AuthSubject::named("bob"));
-  expect_table(AuthMode{bearer},
-               {
-                   {"exact token", "Bearer s3cret", {}, {}, "ok:alice"},
-                   {"second token", "Bearer other-token", {}, {}, "ok:bob"},
-                   {"lower case word, padded", "bearer   s3cret  ", {}, {}, "ok:alice"},
-                   {"no header", {}, {}, {}, "missing credentials"},
-                   {"word alone", "Bearer", {}, {}, "malformed credentials: expected `Bearer \u2026`"},
-                   {"basic scheme", "Basic czNjcmV0", {}, {}, "malformed credentials: expected `Bearer \u2026`"},
-                   {"unknown", "Bearer s3cre", {}, {}, "credentials rejected: unknown bearer token"},
-                   {"longer", "Bearer s3cret!", {}, {}, "credentials rejected: unknown bearer token"},
-                   {"case differs", "Bearer S3CRET", {}, {}, "credentials rejected: unknown bearer token"},
-                   {"mtls does not count", {}, {}, "mtls:ab", "missing credentials"},
-               });
+  expect_table(
+      AuthMode{bearer},
+      {
+          {"exact token", "Bearer s3cret", {}, {}, "ok:alice"},
+          {"second token", "Bearer other-token", {}, {}, "ok:bob"},
+          {"lower case word, padded", "bearer   s3cret  ", {}, {}, "ok:alice"},
+          {"no header", {}, {}, {}, "missing credentials"},
+          {"word alone", "Bearer", {}, {}, "malformed credentials: expected `Bearer \u2026`"},
+          {"basic scheme", "Basic czNjcmV0", {}, {}, "malformed credentials: expected `Bearer \u2026`"},
+          {"unknown", "Bearer s3cre", {}, {}, "credentials rejected: unknown bearer token"},
+          {"longer", "Bearer s3cret!", {}, {}, "credentials rejected: unknown bearer token"},
+          {"case differs", "Bearer S3CRET", {}, {}, "credentials rejected: unknown bearer token"},
+          {"mtls does not count", {}, {}, "mtls:ab", "missing credentials"},
+      });
 }
 
 TEST(AuthModeBearer, ReturnsACopyOfTheMappedSubject) {
@@ -112,24 +115,25 @@ TEST(AuthModeSaslPlain, MessageTable) {
   sasl.users.emplace("alice", "pw");
   sasl.users.emplace("bob", "");
   using namespace std::string_literals;
-  expect_table(AuthMode{sasl},
-               {
-                   {"no authzid", {}, "\0alice\0pw"s, {}, "ok:alice"},
-                   {"authzid ignored", {}, "admin\0alice\0pw"s, {}, "ok:alice"},
-                   {"empty password configured", {}, "\0bob\0"s, {}, "ok:bob"},
-                   {"no message", {}, {}, {}, "missing credentials"},
-                   {"header does not count", "Bearer pw", {}, {}, "missing credentials"},
-                   {"no nul", {}, "alice"s, {}, "malformed credentials: sasl-plain no user"},
-                   {"empty message", {}, ""s, {}, "malformed credentials: sasl-plain no user"},
-                   {"one nul", {}, "alice\0pw"s, {}, "malformed credentials: sasl-plain no pass"},
-                   {"user not utf8", {}, "\0al\xff\0pw"s, {}, "malformed credentials: sasl-plain user utf8"},
-                   {"pass not utf8", {}, "\0alice\0\xc3\x28"s, {}, "malformed credentials: sasl-plain pass utf8"},
-                   {"empty user", {}, "\0\0pw"s, {}, "malformed credentials: sasl-plain empty user"},
-                   {"unknown user", {}, "\0carol\0pw"s, {}, "credentials rejected: unknown user"},
-                   {"wrong password", {}, "\0alice\0pW"s, {}, "credentials rejected: password mismatch"},
-                   {"password prefix", {}, "\0alice\0p"s, {}, "credentials rejected: password mismatch"},
-                   {"password extended", {}, "\0alice\0pw\0"s, {}, "credentials rejected: password mismatch"},
-               });
+  expect_table(
+      AuthMode{sasl},
+      {
+          {"no authzid", {}, "\0alice\0pw"s, {}, "ok:alice"},
+          {"authzid ignored", {}, "admin\0alice\0pw"s, {}, "ok:alice"},
+          {"empty password configured", {}, "\0bob\0"s, {}, "ok:bob"},
+          {"no message", {}, {}, {}, "missing credentials"},
+          {"header does not count", "Bearer pw", {}, {}, "missing credentials"},
+          {"no nul", {}, "alice"s, {}, "malformed credentials: sasl-plain no user"},
+          {"empty message", {}, ""s, {}, "malformed credentials: sasl-plain no user"},
+          {"one nul", {}, "alice\0pw"s, {}, "malformed credentials: sasl-plain no pass"},
+          {"user not utf8", {}, "\0al\xff\0pw"s, {}, "malformed credentials: sasl-plain user utf8"},
+          {"pass not utf8", {}, "\0alice\0\xc3\x28"s, {}, "malformed credentials: sasl-plain pass utf8"},
+          {"empty user", {}, "\0\0pw"s, {}, "malformed credentials: sasl-plain empty user"},
+          {"unknown user", {}, "\0carol\0pw"s, {}, "credentials rejected: unknown user"},
+          {"wrong password", {}, "\0alice\0pW"s, {}, "credentials rejected: password mismatch"},
+          {"password prefix", {}, "\0alice\0p"s, {}, "credentials rejected: password mismatch"},
+          {"password extended", {}, "\0alice\0pw\0"s, {}, "credentials rejected: password mismatch"},
+      });
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
+#include "access/daemon_security.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "access/daemon_security.hpp"
 
 namespace kelvane::access {
 namespace {
@@ -42,7 +42,8 @@ TEST(CtxFromDaemonConfig, ErrorTable) {
          c.key_file = "/etc/k/key.pem";
        },
        "tls.enabled=true requires cert_file + key_file"},
-      {"files without tls are ignored", [](config::DaemonConfig& c) { c.cert_file = "/etc/k/cert.pem"; }, "ok"},
+      {"files without tls are ignored", [](config::DaemonConfig& c) { c.cert_file = "/etc/k/cert.pem"; },
+       "ok"},
       {"unknown mode", [](config::DaemonConfig& c) { c.auth_mode = "Bearer"; }, "unknown auth-mode: Bearer"},
       {"jwt cannot be configured", [](config::DaemonConfig& c) { c.auth_mode = "jwt"; },
        "missing auth input: jwt_pubkey_der"},

@@ -1,9 +1,9 @@
+#include "access/json_fields.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "access/json_fields.hpp"
 
 namespace kelvane::access {
 namespace {

@@ -1,11 +1,14 @@
+#include "access/jwt.hpp"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "access/auth.hpp"
 #include "access/crypto.hpp"
-#include "access/jwt.hpp"
 #include "test_keys.hpp"
 
 namespace kelvane::access {
@@ -33,7 +36,8 @@ std::string check(const std::string& token, const AuthMode::Jwt& mode = jwt_mode
 
 TEST(Jwt, ValidTokenYieldsSubAndGroups) {
   const std::string token = make_jwt(kRs256, R"({"sub":"alice","groups":["ops", "dev"],"exp":1900000000})");
-  const auto result = AuthMode{jwt_mode()}.validate(AuthInput{std::string_view("Bearer " + token), {}, nullptr}, kNow);
+  const auto result =
+      AuthMode{jwt_mode()}.validate(AuthInput{std::string_view("Bearer " + token), {}, nullptr}, kNow);
   ASSERT_TRUE(result) << result.error().to_string();
   EXPECT_EQ(result->name, "alice");
   EXPECT_EQ(result->groups, (std::vector<std::string>{"ops", "dev"}));
@@ -63,15 +67,30 @@ TEST(Jwt, ClaimTable) {
       {"exp in the future", R"({"sub":"a","exp":1800000001})", {}, "ok:a"},
       {"exp now", R"({"sub":"a","exp":1800000000})", {}, "credentials rejected: jwt: token expired"},
       {"exp in the past", R"({"sub":"a","exp":1700000000})", {}, "credentials rejected: jwt: token expired"},
-      {"exp fractional, past", R"({"sub":"a","exp":1799999999.5})", {}, "credentials rejected: jwt: token expired"},
+      {"exp fractional, past",
+       R"({"sub":"a","exp":1799999999.5})",
+       {},
+       "credentials rejected: jwt: token expired"},
       {"exp exponent form", R"({"sub":"a","exp":1.9e9})", {}, "ok:a"},
-      {"exp not a number", R"({"sub":"a","exp":"soon"})", {}, "malformed credentials: jwt: exp claim is not a number"},
-      {"exp infinite", R"({"sub":"a","exp":inf})", {}, "malformed credentials: jwt: exp claim is not a number"},
+      {"exp not a number",
+       R"({"sub":"a","exp":"soon"})",
+       {},
+       "malformed credentials: jwt: exp claim is not a number"},
+      {"exp infinite",
+       R"({"sub":"a","exp":inf})",
+       {},
+       "malformed credentials: jwt: exp claim is not a number"},
       {"exp nan", R"({"sub":"a","exp":nan})", {}, "malformed credentials: jwt: exp claim is not a number"},
       {"nbf in the past", R"({"sub":"a","nbf":1700000000})", {}, "ok:a"},
       {"nbf now", R"({"sub":"a","nbf":1800000000})", {}, "ok:a"},
-      {"nbf in the future", R"({"sub":"a","nbf":1800000060})", {}, "credentials rejected: jwt: token not yet valid"},
-      {"nbf not a number", R"({"sub":"a","nbf":null})", {}, "malformed credentials: jwt: nbf claim is not a number"},
+      {"nbf in the future",
+       R"({"sub":"a","nbf":1800000060})",
+       {},
+       "credentials rejected: jwt: token not yet valid"},
+      {"nbf not a number",
+       R"({"sub":"a","nbf":null})",
+       {},
+       "malformed credentials: jwt: nbf claim is not a number"},
       {"payload not utf8", "{\"sub\":\"\xff\"}", {}, "malformed credentials: jwt payload utf8"},
   };
   for (const Case& c : cases) {
@@ -99,14 +118,19 @@ TEST(Jwt, SignatureAndHeaderFailures) {
       {"valid", good, "ok:a"},
       {"signed by another key", make_jwt(kRs256, R"({"sub":"a"})", other_key),
        "credentials rejected: jwt: signature invalid"},
-      {"signature bit flipped", signed_part + "." + b64url(bad_sig), "credentials rejected: jwt: signature invalid"},
+      {"signature bit flipped", signed_part + "." + b64url(bad_sig),
+       "credentials rejected: jwt: signature invalid"},
       {"payload altered", flipped_payload, "credentials rejected: jwt: signature invalid"},
-      {"signature truncated", good.substr(0, good.size() - 4), "credentials rejected: jwt: signature invalid"},
+      {"signature truncated", good.substr(0, good.size() - 4),
+       "credentials rejected: jwt: signature invalid"},
       {"empty signature", signed_part + ".", "credentials rejected: jwt: signature invalid"},
-      {"HS256 before signature check", b64url(R"({"alg":"HS256"})") + "." + b64url(R"({"sub":"a"})") + ".AAAA",
+      {"HS256 before signature check",
+       b64url(R"({"alg":"HS256"})") + "." + b64url(R"({"sub":"a"})") + ".AAAA",
        "credentials rejected: jwt: alg must be RS256"},
-      {"alg none", make_jwt(R"({"alg":"none"})", R"({"sub":"a"})"), "credentials rejected: jwt: alg must be RS256"},
-      {"no alg", make_jwt(R"({"typ":"JWT"})", R"({"sub":"a"})"), "credentials rejected: jwt: alg must be RS256"},
+      {"alg none", make_jwt(R"({"alg":"none"})", R"({"sub":"a"})"),
+       "credentials rejected: jwt: alg must be RS256"},
+      {"no alg", make_jwt(R"({"typ":"JWT"})", R"({"sub":"a"})"),
+       "credentials rejected: jwt: alg must be RS256"},
       {"header not utf8", b64url("{\"alg\":\"RS256\xfe\"}") + "." + b64url(R"({"sub":"a"})") + ".AAAA",
        "malformed credentials: jwt header utf8"},
   };
@@ -134,7 +158,29 @@ TEST(Jwt, MalformedSegmentsTable) {
   };
   for (const Case& c : cases) EXPECT_EQ(check(c.token), c.expected) << c.token.substr(0, 80);
   EXPECT_EQ(outcome(validate_jwt(jwt_mode(), std::nullopt, kNow)), "missing credentials");
-  EXPECT_EQ(outcome(validate_jwt(jwt_mode(), "Token abc", kNow)), "malformed credentials: expected `Bearer \u2026`");
+  EXPECT_EQ(outcome(validate_jwt(jwt_mode(), "Token abc", kNow)),
+            "malformed credentials: expected `Bearer \u2026`");
+}
+
+TEST(Jwt, OneModeServesManyThreads) {
+  const AuthMode mode{jwt_mode()};
+  const std::string header = "Bearer " + make_jwt(kRs256, R"({"sub":"t"})");
+  const std::string forged = "Bearer " + make_jwt(kRs256, R"({"sub":"t"})", TestKey(2048));
+  std::atomic<int> accepted{0};
+  std::atomic<int> refused{0};
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([&] {
+        for (int i = 0; i < 25; ++i) {
+          if (mode.validate(AuthInput{std::string_view(header), {}, nullptr}, kNow)) ++accepted;
+          if (!mode.validate(AuthInput{std::string_view(forged), {}, nullptr}, kNow)) ++refused;
+        }
+      });
+    }
+  }
+  EXPECT_EQ(accepted.load(), 100);
+  EXPECT_EQ(refused.load(), 100);
 }
 
 TEST(RsaPublicKey, AcceptsOnlyRsaKeysOfAllowedSize) {

@@ -1,3 +1,5 @@
+#include "access/security_ctx.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "access/headers.hpp"
-#include "access/security_ctx.hpp"
 #include "test_keys.hpp"
 
 namespace kelvane::access {
@@ -43,14 +44,18 @@ TEST(SecurityErrors, DisplayTexts) {
   using K = TlsConfigError::Kind;
   EXPECT_EQ((TlsConfigError{K::CertFileRead, "/c.pem", "No such file or directory (os error 2)"}.to_string()),
             "cert file read: /c.pem: No such file or directory (os error 2)");
-  EXPECT_EQ((TlsConfigError{K::KeyFileRead, "/k.pem", "bad base64"}.to_string()), "key file read: /k.pem: bad base64");
+  EXPECT_EQ((TlsConfigError{K::KeyFileRead, "/k.pem", "bad base64"}.to_string()),
+            "key file read: /k.pem: bad base64");
   EXPECT_EQ((TlsConfigError{K::NoCertificate, {}, {}}.to_string()), "PEM had no CERTIFICATE block");
-  EXPECT_EQ((TlsConfigError{K::NoPrivateKey, {}, {}}.to_string()), "PEM had no PKCS#8 / RSA / EC private key");
+  EXPECT_EQ((TlsConfigError{K::NoPrivateKey, {}, {}}.to_string()),
+            "PEM had no PKCS#8 / RSA / EC private key");
   EXPECT_EQ((TlsConfigError{K::Build, {}, "client CA add: x"}.to_string()), "openssl: client CA add: x");
 
   const TlsConfigError tls{K::NoCertificate, {}, {}};
-  EXPECT_EQ((SecurityError{SecurityError::Kind::Tls, tls, {}}.to_string()), "tls: PEM had no CERTIFICATE block");
-  EXPECT_EQ((SecurityError{SecurityError::Kind::UnknownAuthMode, {}, "oauth"}.to_string()), "unknown auth-mode: oauth");
+  EXPECT_EQ((SecurityError{SecurityError::Kind::Tls, tls, {}}.to_string()),
+            "tls: PEM had no CERTIFICATE block");
+  EXPECT_EQ((SecurityError{SecurityError::Kind::UnknownAuthMode, {}, "oauth"}.to_string()),
+            "unknown auth-mode: oauth");
   EXPECT_EQ((SecurityError{SecurityError::Kind::MissingAuthInput, {}, "sasl_users"}.to_string()),
             "missing auth input: sasl_users");
   EXPECT_EQ((SecurityError{SecurityError::Kind::TlsFilesRequired, {}, {}}.to_string()),
@@ -78,17 +83,20 @@ TEST(BuildCtx, ModeErrors) {
   SecurityConfig bad_key;
   bad_key.auth_mode = "jwt";
   bad_key.jwt_public_key_der = std::vector<std::uint8_t>{1, 2, 3};
-  EXPECT_EQ(error_of(build_ctx(bad_key)).to_string(), "invalid auth input: jwt_pubkey_der: not a DER RSA public key");
+  EXPECT_EQ(error_of(build_ctx(bad_key)).to_string(),
+            "invalid auth input: jwt_pubkey_der: not a DER RSA public key");
 }
 
 TEST(BuildCtx, TlsFilesMustBePaired) {
   SecurityConfig config;
   config.auth_mode = "none";
   config.tls_cert_file = "/c.pem";
-  EXPECT_EQ(error_of(build_ctx(config)).to_string(), "tls: openssl: tls_cert and tls_key must be set together");
+  EXPECT_EQ(error_of(build_ctx(config)).to_string(),
+            "tls: openssl: tls_cert and tls_key must be set together");
   config.tls_cert_file.reset();
   config.tls_key_file = "/k.pem";
-  EXPECT_EQ(error_of(build_ctx(config)).to_string(), "tls: openssl: tls_cert and tls_key must be set together");
+  EXPECT_EQ(error_of(build_ctx(config)).to_string(),
+            "tls: openssl: tls_cert and tls_key must be set together");
 
   config.tls_cert_file = "/c.pem";
   config.client_ca_file = "/ca.pem";
@@ -164,8 +172,10 @@ TEST(AuthenticateWs, JwtAndMtlsThroughTheContext) {
   jwt.jwt_issuer = "idp";
   const auto jwt_ctx = build_ctx(jwt);
   ASSERT_TRUE(jwt_ctx);
-  const std::string token = testing::make_jwt(R"({"alg":"RS256"})", R"({"sub":"u","iss":"idp","groups":["g"]})");
-  const auto subject = authenticate_ws(*jwt_ctx, Headers{{"Authorization", "Bearer " + token}}, nullptr, kNow);
+  const std::string token =
+      testing::make_jwt(R"({"alg":"RS256"})", R"({"sub":"u","iss":"idp","groups":["g"]})");
+  const auto subject =
+      authenticate_ws(*jwt_ctx, Headers{{"Authorization", "Bearer " + token}}, nullptr, kNow);
   ASSERT_TRUE(subject) << subject.error().to_string();
   EXPECT_EQ(*subject, (AuthSubject{"u", {"g"}, {}}));
 
@@ -182,9 +192,9 @@ TEST(AuthenticateWs, JwtAndMtlsThroughTheContext) {
   const auto sasl_ctx = build_ctx(sasl);
   ASSERT_TRUE(sasl_ctx);
   const std::string message("\0u\0p", 4);
-  const auto ok = authenticate(*sasl_ctx, std::nullopt,
-                               std::span(reinterpret_cast<const std::uint8_t*>(message.data()), message.size()),
-                               nullptr, kNow);
+  const auto ok = authenticate(
+      *sasl_ctx, std::nullopt,
+      std::span(reinterpret_cast<const std::uint8_t*>(message.data()), message.size()), nullptr, kNow);
   EXPECT_EQ(ok, AuthSubject::named("u"));
   // The upgrade path carries no SASL message.
   EXPECT_EQ(authenticate_ws(*sasl_ctx, Headers{}, nullptr, kNow).error(), AuthError::missing_credentials());

@@ -14,8 +14,8 @@ class TestKey {
   // A fresh RSA key of `bits` bits, or (rsa = false) a P-256 EC key.
   explicit TestKey(int bits, bool rsa = true);
 
-  [[nodiscard]] std::vector<std::uint8_t> spki_der() const;    // SubjectPublicKeyInfo
-  [[nodiscard]] std::vector<std::uint8_t> pkcs1_der() const;   // RSAPublicKey
+  [[nodiscard]] std::vector<std::uint8_t> spki_der() const;   // SubjectPublicKeyInfo
+  [[nodiscard]] std::vector<std::uint8_t> pkcs1_der() const;  // RSAPublicKey
   [[nodiscard]] std::vector<std::uint8_t> sign_rs256(std::string_view message) const;
 
  private:
