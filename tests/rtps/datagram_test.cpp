@@ -80,6 +80,9 @@ TEST(DecodeDatagram, RefusesWholeDatagramOnOneBadSubmessage) {
       {"unknown must-understand inline PID",
        hex("15070000 0000 1000 00001207 00001302 00000000 03000000 9940 0000 0100 0000"),
        range("ParameterList contains unknown must-understand PID")},
+      {"unknown must-understand PID in DATA_FRAG inline QoS",
+       hex("16030000 0000 1c00 00001207 00001302 00000000 09000000 01000000 0100 0400 04000000 9940 0000 0100 0000 01020304"),
+       range("ParameterList contains unknown must-understand PID")},
       {"header extension not first", hex("80030400 10000000"),
        range("HeaderExtension must appear directly after the RTPS header")},
   };
