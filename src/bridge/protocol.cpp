@@ -4,6 +4,8 @@
 
 #include "bridge/text_scan.hpp"
 #include "common/json_escape.hpp"
+#include "websocket/text.hpp"
+#include "websocket/utf8.hpp"
 
 namespace kelvane::bridge {
 
@@ -141,15 +143,7 @@ std::expected<std::string_view, BridgeError> parse_json_string(Cursor& cursor) {
 }
 
 std::expected<BridgeOp, BridgeError> parse_op(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (const std::size_t len = white_space_len_at(text, begin)) begin += len;
-  while (end > begin) {
-    const std::size_t len = white_space_len_before(text, end);
-    if (len == 0) break;
-    end -= len;
-  }
-  const std::string_view trimmed = text.substr(begin, end - begin);
+  const std::string_view trimmed = websocket::trim_white_space(text);
   if (trimmed.empty() || trimmed.front() != '{') return std::unexpected(bad_json("expected `{`"));
   if (trimmed.size() < 2 || trimmed.back() != '}') return std::unexpected(bad_json("expected `}`"));
 
@@ -172,7 +166,7 @@ std::expected<BridgeOp, BridgeError> parse_op(std::string_view text) {
 
 void append_rendered_data(std::string& out, std::span<const std::uint8_t> payload) {
   const std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());
-  if (validate_utf8(payload)) {
+  if (!websocket::find_utf8_error(payload)) {
     if (!text.empty() && (text.front() == '{' || text.front() == '[')) {
       out.append(text);
       return;

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "bridge/protocol.hpp"
-#include "bridge/text_scan.hpp"
 
 namespace kelvane::bridge {
 namespace {
@@ -148,34 +147,6 @@ TEST(RenderMessages, NotifyAndErrorsByteForByte) {
   EXPECT_EQ(render_acl_error("T", DeniedAccess::Read), R"({"op":"error","code":403,"topic":"T","reason":"acl-deny-read"})");
   EXPECT_EQ(render_acl_error("T", DeniedAccess::Write),
             R"({"op":"error","code":403,"topic":"T","reason":"acl-deny-write"})");
-}
-
-TEST(Utf8, ValidationAndDescriptions) {
-  const struct {
-    std::string_view hex;
-    bool valid;
-    std::string_view description;
-  } cases[] = {
-      {"", true, ""},
-      {"41 42 43 44 45 46 47 48 49 4A", true, ""},
-      {"E2 82 AC F0 9F 98 80 C3 A9", true, ""},
-      {"41 FF", false, "invalid utf-8 sequence of 1 bytes from index 1"},
-      {"C0 80", false, "invalid utf-8 sequence of 1 bytes from index 0"},
-      {"ED A0 80", false, "invalid utf-8 sequence of 1 bytes from index 0"},  // surrogate
-      {"E2 82 41", false, "invalid utf-8 sequence of 2 bytes from index 0"},
-      {"F0 9F 98 41", false, "invalid utf-8 sequence of 3 bytes from index 0"},
-      {"F4 90 80 80", false, "invalid utf-8 sequence of 1 bytes from index 0"},  // above U+10FFFF
-      {"41 41 41 41 41 41 41 41 41 E2 82", false, "incomplete utf-8 byte sequence from index 9"},
-      {"F0", false, "incomplete utf-8 byte sequence from index 0"},
-  };
-  for (const auto& c : cases) {
-    Utf8Error error;
-    const auto bytes = from_hex(c.hex);
-    EXPECT_EQ(validate_utf8(bytes, &error), c.valid) << c.hex;
-    if (!c.valid) {
-      EXPECT_EQ(describe_utf8_error(error), c.description) << c.hex;
-    }
-  }
 }
 
 }  // namespace
