@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -176,6 +178,38 @@ TEST_F(AdminServer, SilentClientIsDroppedWithoutResponse) {
   start(limits);
   UniqueFd silent = connect_to(endpoint.address);
   EXPECT_EQ(read_to_end(silent.get()), "");
+}
+
+TEST_F(AdminServer, UnfinishedRequestLineIsAnsweredWhenTheClientStalls) {
+  AdminLimits limits;
+  limits.io_timeout = 200ms;
+  start(limits);
+  UniqueFd fd = connect_to(endpoint.address);
+  send_all(fd.get(), "GET /healthz");  // no line end, no half-close
+  EXPECT_EQ(read_to_end(fd.get()), kHealthy);
+}
+
+TEST_F(AdminServer, TricklingClientIsCutOffAtTheLifetimeLimit) {
+  AdminLimits limits;
+  limits.io_timeout = 60s;
+  limits.max_lifetime = 300ms;
+  start(limits);
+  UniqueFd fd = connect_to(endpoint.address);
+  send_all(fd.get(), "GET /heal");
+  EXPECT_EQ(read_to_end(fd.get()), "");
+}
+
+TEST_F(AdminServer, RunsOnItsNamedThread) {
+  start();
+  ASSERT_EQ(roundtrip(endpoint.address, "GET / HTTP/1.1\r\n\r\n"), kIndex);  // the loop has started
+  bool found = false;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    found = found || name == "kelvane-ws-admi";  // the OS keeps 15 bytes of "kelvane-ws-admin"
+  }
+  EXPECT_TRUE(found);
 }
 
 TEST_F(AdminServer, SilentClientsDoNotStallOthers) {
