@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <span>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -68,7 +69,8 @@ class AdminLoop {
       const int ready = ::poll(fds.data(), fds.size(), poll_timeout_ms(now, accepting));
       if (stopping(stop)) break;
       if (ready < 0) {
-        if (errno != EINTR) pause_accepting(Clock::now());
+        // Out of kernel memory or the like: back off instead of spinning.
+        if (errno != EINTR) std::this_thread::sleep_for(limits_.accept_retry);
         continue;
       }
       const Clock::time_point after = Clock::now();
