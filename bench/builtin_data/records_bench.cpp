@@ -8,7 +8,8 @@ namespace {
 
 rtps::Guid guid(rtps::EntityId id) {
   rtps::Guid g;
-  for (std::size_t i = 0; i < g.prefix.bytes.size(); ++i) g.prefix.bytes[i] = static_cast<std::uint8_t>(i + 1);
+  for (std::size_t i = 0; i < g.prefix.bytes.size(); ++i)
+    g.prefix.bytes[i] = static_cast<std::uint8_t>(i + 1);
   g.entity_id = id;
   return g;
 }

@@ -1,8 +1,9 @@
+#include "builtin_data/parameter_list.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
-#include "builtin_data/parameter_list.hpp"
 #include "builtin_data/property_list.hpp"
 
 using kelvane::builtin_data::ParameterList;

@@ -1,7 +1,8 @@
+#include "builtin_data/participant_data.hpp"
+
 #include <cstddef>
 #include <cstdint>
 
-#include "builtin_data/participant_data.hpp"
 #include "round_trip.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

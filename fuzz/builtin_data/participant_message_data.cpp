@@ -1,8 +1,8 @@
+#include "builtin_data/participant_message_data.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
-
-#include "builtin_data/participant_message_data.hpp"
 
 using kelvane::builtin_data::ParticipantMessageData;
 

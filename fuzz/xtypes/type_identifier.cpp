@@ -1,8 +1,8 @@
+#include "xtypes/type_identifier.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
-
-#include "xtypes/type_identifier.hpp"
 
 using kelvane::xtypes::TypeIdentifier;
 

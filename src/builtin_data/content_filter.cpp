@@ -11,7 +11,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_content_f
                                   &filter.filter_class_name, &filter.filter_expression}) {
     if (auto r = append_cdr_string_le(out, *text); !r) return std::unexpected(r.error());
   }
-  if (auto r = append_string_list_le(out, filter.expression_parameters); !r) return std::unexpected(r.error());
+  if (auto r = append_string_list_le(out, filter.expression_parameters); !r)
+    return std::unexpected(r.error());
   return out;
 }
 

@@ -23,10 +23,10 @@ struct ContentFilterProperty {
 };
 
 // Four strings, each padded to 4, then the parameter list; little-endian.
-[[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_content_filter_property_le(
-    const ContentFilterProperty& filter);
+[[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError>
+encode_content_filter_property_le(const ContentFilterProperty& filter);
 // Absent on any malformation.
-[[nodiscard]] std::optional<ContentFilterProperty> decode_content_filter_property(std::span<const std::uint8_t> bytes,
-                                                                                  bool little_endian);
+[[nodiscard]] std::optional<ContentFilterProperty> decode_content_filter_property(
+    std::span<const std::uint8_t> bytes, bool little_endian);
 
 }  // namespace kelvane::builtin_data

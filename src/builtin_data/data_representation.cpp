@@ -5,8 +5,8 @@
 
 namespace kelvane::builtin_data::data_representation {
 
-std::optional<std::int16_t> negotiate(std::span<const std::int16_t> writer, std::span<const std::int16_t> reader,
-                                      bool first_match) {
+std::optional<std::int16_t> negotiate(std::span<const std::int16_t> writer,
+                                      std::span<const std::int16_t> reader, bool first_match) {
   static constexpr std::array<std::int16_t, 1> kDefault{XCDR_DATA_REPRESENTATION};
   if (writer.empty()) writer = kDefault;
   if (reader.empty()) reader = kDefault;

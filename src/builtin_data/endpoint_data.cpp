@@ -29,7 +29,8 @@ EncodeStep push_encoded(ParameterList& list, std::uint16_t pid,
   return {};
 }
 
-EncodeStep push_octets_if_any(ParameterList& list, std::uint16_t pid, const std::vector<std::uint8_t>& bytes) {
+EncodeStep push_octets_if_any(ParameterList& list, std::uint16_t pid,
+                              const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty()) return {};
   return push_encoded(list, pid, encode_octet_seq_le(bytes));
 }
@@ -50,7 +51,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_data_repr
 std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_type_identifier(
     const xtypes::TypeIdentifier& id) {
   cdr::BufferWriter writer(true);
-  if (!id.encode_into(writer)) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kTypeIdentifierFailed});
+  if (!id.encode_into(writer))
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kTypeIdentifierFailed});
   return writer.take();
 }
 
@@ -91,7 +93,9 @@ EncodeStep push_tail(ParameterList& list, const EndpointBuiltinTopicData& e) {
     list.push(PID_ENDPOINT_SECURITY_INFO, detail::u32_array_value(values));
   }
   if (e.service_instance_name) {
-    if (auto r = push_encoded(list, PID_SERVICE_INSTANCE_NAME, encode_cdr_string_le(*e.service_instance_name)); !r) {
+    if (auto r =
+            push_encoded(list, PID_SERVICE_INSTANCE_NAME, encode_cdr_string_le(*e.service_instance_name));
+        !r) {
       return r;
     }
   }
@@ -100,10 +104,13 @@ EncodeStep push_tail(ParameterList& list, const EndpointBuiltinTopicData& e) {
     if (auto r = push_encoded(list, PID_TOPIC_ALIASES, encode_partition_le(*e.topic_aliases)); !r) return r;
   }
   if (e.type_identifier) {
-    if (auto r = push_encoded(list, PID_TYPE_IDENTIFIER, encode_type_identifier(*e.type_identifier)); !r) return r;
+    if (auto r = push_encoded(list, PID_TYPE_IDENTIFIER, encode_type_identifier(*e.type_identifier)); !r)
+      return r;
   }
   if (!e.data_representation.empty()) {
-    if (auto r = push_encoded(list, PID_DATA_REPRESENTATION, encode_data_representation(e.data_representation)); !r) {
+    if (auto r =
+            push_encoded(list, PID_DATA_REPRESENTATION, encode_data_representation(e.data_representation));
+        !r) {
       return r;
     }
   }
@@ -117,7 +124,8 @@ std::vector<std::int16_t> read_data_representation(std::span<const std::uint8_t>
   const std::size_t n = std::min<std::size_t>(*count, (value.size() - 4) / 2);
   std::vector<std::int16_t> ids;
   ids.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) ids.push_back(static_cast<std::int16_t>(cdr::load_u16(value.data() + 4 + 2 * i, le)));
+  for (std::size_t i = 0; i < n; ++i)
+    ids.push_back(static_cast<std::int16_t>(cdr::load_u16(value.data() + 4 + 2 * i, le)));
   return ids;
 }
 
@@ -128,8 +136,8 @@ std::optional<xtypes::TypeIdentifier> read_type_identifier(std::span<const std::
   return std::move(*id);
 }
 
-std::expected<EndpointBuiltinTopicData, rtps::WireFormatError> decode_common(const ParameterList& list, bool le,
-                                                                             ReliabilityKind absent_reliability) {
+std::expected<EndpointBuiltinTopicData, rtps::WireFormatError> decode_common(
+    const ParameterList& list, bool le, ReliabilityKind absent_reliability) {
   auto value = [&](std::uint16_t pid) { return detail::first_value(list, pid); };
   EndpointBuiltinTopicData e;
 
@@ -155,15 +163,18 @@ std::expected<EndpointBuiltinTopicData, rtps::WireFormatError> decode_common(con
   e.participant_guid = participant_guid.value_or(e.endpoint_guid.participant());
 
   if (auto v = value(PID_DURABILITY)) {
-    if (auto kind = detail::read_u32(*v, le); kind && *kind >= 1 && *kind <= 3) e.durability = DurabilityKind{*kind};
+    if (auto kind = detail::read_u32(*v, le); kind && *kind >= 1 && *kind <= 3)
+      e.durability = DurabilityKind{*kind};
   }
   e.reliability.kind = absent_reliability;
   if (auto v = value(PID_RELIABILITY); v && v->size() >= 12) {
-    e.reliability.kind = *detail::read_u32(*v, le) == 2 ? ReliabilityKind::Reliable : ReliabilityKind::BestEffort;
+    e.reliability.kind =
+        *detail::read_u32(*v, le) == 2 ? ReliabilityKind::Reliable : ReliabilityKind::BestEffort;
     e.reliability.max_blocking_time = *detail::read_duration(*v, le, 4);
   }
   if (auto v = value(PID_OWNERSHIP)) {
-    if (auto kind = detail::read_u32(*v, le)) e.ownership = *kind == 1 ? OwnershipKind::Exclusive : OwnershipKind::Shared;
+    if (auto kind = detail::read_u32(*v, le))
+      e.ownership = *kind == 1 ? OwnershipKind::Exclusive : OwnershipKind::Shared;
   }
   if (auto v = value(PID_LIVELINESS); v && v->size() >= 12) {
     const std::uint32_t kind = *detail::read_u32(*v, le);
@@ -171,13 +182,19 @@ std::expected<EndpointBuiltinTopicData, rtps::WireFormatError> decode_common(con
     e.liveliness.lease_duration = *detail::read_duration(*v, le, 4);
   }
   if (auto v = value(PID_DEADLINE)) e.deadline = detail::read_duration(*v, le).value_or(DURATION_INFINITE);
-  if (auto v = value(PID_PARTITION)) e.partition = decode_partition(*v, le).value_or(std::vector<std::string>{});
-  if (auto v = value(PID_USER_DATA)) e.user_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
-  if (auto v = value(PID_TOPIC_DATA)) e.topic_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
-  if (auto v = value(PID_GROUP_DATA)) e.group_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
-  if (auto v = value(PID_TYPE_INFORMATION)) e.type_information = std::vector<std::uint8_t>(v->begin(), v->end());
+  if (auto v = value(PID_PARTITION))
+    e.partition = decode_partition(*v, le).value_or(std::vector<std::string>{});
+  if (auto v = value(PID_USER_DATA))
+    e.user_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
+  if (auto v = value(PID_TOPIC_DATA))
+    e.topic_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
+  if (auto v = value(PID_GROUP_DATA))
+    e.group_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
+  if (auto v = value(PID_TYPE_INFORMATION))
+    e.type_information = std::vector<std::uint8_t>(v->begin(), v->end());
   if (auto v = value(PID_ENDPOINT_SECURITY_INFO)) {
-    if (auto values = detail::read_u32_array<2>(*v, le)) e.endpoint_security_info = EndpointSecurityInfo{(*values)[0], (*values)[1]};
+    if (auto values = detail::read_u32_array<2>(*v, le))
+      e.endpoint_security_info = EndpointSecurityInfo{(*values)[0], (*values)[1]};
   }
   if (auto v = value(PID_SERVICE_INSTANCE_NAME)) {
     if (auto name = decode_cdr_string(*v, le)) e.service_instance_name = std::move(*name);
@@ -191,7 +208,8 @@ std::expected<EndpointBuiltinTopicData, rtps::WireFormatError> decode_common(con
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> PublicationBuiltinTopicData::to_pl_cdr_le() const {
+std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> PublicationBuiltinTopicData::to_pl_cdr_le()
+    const {
   ParameterList list;
   if (auto r = push_head(list, *this); !r) return std::unexpected(r.error());
   list.push(PID_OWNERSHIP_STRENGTH, detail::u32_value(static_cast<std::uint32_t>(ownership_strength)));
@@ -211,7 +229,8 @@ std::expected<PublicationBuiltinTopicData, rtps::WireFormatError> PublicationBui
   PublicationBuiltinTopicData data{std::move(*common), 0, DURATION_INFINITE};
   const bool le = decoded->little_endian;
   if (auto v = detail::first_value(decoded->list, PID_OWNERSHIP_STRENGTH)) {
-    if (auto strength = detail::read_u32(*v, le)) data.ownership_strength = static_cast<std::int32_t>(*strength);
+    if (auto strength = detail::read_u32(*v, le))
+      data.ownership_strength = static_cast<std::int32_t>(*strength);
   }
   if (auto v = detail::first_value(decoded->list, PID_LIFESPAN)) {
     data.lifespan = detail::read_duration(*v, le).value_or(DURATION_INFINITE);
@@ -219,13 +238,16 @@ std::expected<PublicationBuiltinTopicData, rtps::WireFormatError> PublicationBui
   return data;
 }
 
-std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> SubscriptionBuiltinTopicData::to_pl_cdr_le() const {
+std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> SubscriptionBuiltinTopicData::to_pl_cdr_le()
+    const {
   ParameterList list;
   if (auto r = push_head(list, *this); !r) return std::unexpected(r.error());
   push_liveliness_and_deadline(list, *this);
   if (auto r = push_data_fields(list, *this); !r) return std::unexpected(r.error());
   if (content_filter) {
-    if (auto r = push_encoded(list, PID_CONTENT_FILTER_PROPERTY, encode_content_filter_property_le(*content_filter)); !r) {
+    if (auto r = push_encoded(list, PID_CONTENT_FILTER_PROPERTY,
+                              encode_content_filter_property_le(*content_filter));
+        !r) {
       return std::unexpected(r.error());
     }
   }
@@ -233,8 +255,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> SubscriptionBuil
   return detail::encode_pl_cdr_le(list);
 }
 
-std::expected<SubscriptionBuiltinTopicData, rtps::WireFormatError> SubscriptionBuiltinTopicData::from_pl_cdr_le(
-    std::span<const std::uint8_t> payload) {
+std::expected<SubscriptionBuiltinTopicData, rtps::WireFormatError>
+SubscriptionBuiltinTopicData::from_pl_cdr_le(std::span<const std::uint8_t> payload) {
   auto decoded = detail::decode_pl_cdr(payload);
   if (!decoded) return std::unexpected(decoded.error());
   auto common = decode_common(decoded->list, decoded->little_endian, ReliabilityKind::BestEffort);

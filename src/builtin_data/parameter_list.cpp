@@ -42,7 +42,8 @@ std::size_t ParameterList::encoded_size() const {
 std::expected<void, rtps::WireFormatError> ParameterList::append_to(std::vector<std::uint8_t>& out,
                                                                     bool little_endian) const {
   for (const Parameter& p : parameters) {
-    if (p.value.size() > MAX_PARAMETER_VALUE_LEN) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kValueTooLong});
+    if (p.value.size() > MAX_PARAMETER_VALUE_LEN)
+      return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kValueTooLong});
   }
   out.reserve(out.size() + encoded_size());
   for (const Parameter& p : parameters) {
@@ -60,14 +61,15 @@ std::expected<void, rtps::WireFormatError> ParameterList::append_to(std::vector<
   return {};
 }
 
-std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParameterList::to_bytes(bool little_endian) const {
+std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParameterList::to_bytes(
+    bool little_endian) const {
   std::vector<std::uint8_t> out;
   if (auto r = append_to(out, little_endian); !r) return std::unexpected(r.error());
   return out;
 }
 
-std::expected<ParameterList, rtps::WireFormatError> ParameterList::from_bytes(std::span<const std::uint8_t> bytes,
-                                                                              bool little_endian) {
+std::expected<ParameterList, rtps::WireFormatError> ParameterList::from_bytes(
+    std::span<const std::uint8_t> bytes, bool little_endian) {
   ParameterList list;
   std::size_t p = 0;
   while (true) {

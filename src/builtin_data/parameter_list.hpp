@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "builtin_data/pids.hpp"
@@ -30,7 +31,9 @@ struct ParameterList {
 
   // Appends; no limit is applied when building.
   void push(Parameter parameter) { parameters.push_back(std::move(parameter)); }
-  void push(std::uint16_t pid, std::vector<std::uint8_t> value) { parameters.push_back({pid, std::move(value)}); }
+  void push(std::uint16_t pid, std::vector<std::uint8_t> value) {
+    parameters.push_back({pid, std::move(value)});
+  }
 
   // The first parameter with this id, or null.
   [[nodiscard]] const Parameter* find(std::uint16_t pid) const;
@@ -43,7 +46,8 @@ struct ParameterList {
   // before anything is appended.
   [[nodiscard]] std::expected<void, rtps::WireFormatError> append_to(std::vector<std::uint8_t>& out,
                                                                      bool little_endian) const;
-  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> to_bytes(bool little_endian) const;
+  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> to_bytes(
+      bool little_endian) const;
 
   // Decodes up to and including the sentinel; bytes after it are not examined.
   [[nodiscard]] static std::expected<ParameterList, rtps::WireFormatError> from_bytes(

@@ -16,12 +16,14 @@ void push_locator(ParameterList& list, std::uint16_t pid, const std::optional<rt
   if (locator) list.push(pid, detail::locator_value(*locator));
 }
 
-void push_optional_bytes(ParameterList& list, std::uint16_t pid, const std::optional<std::vector<std::uint8_t>>& bytes) {
+void push_optional_bytes(ParameterList& list, std::uint16_t pid,
+                         const std::optional<std::vector<std::uint8_t>>& bytes) {
   if (bytes) list.push(pid, *bytes);
 }
 
 template <std::size_t N>
-void push_u32_array(ParameterList& list, std::uint16_t pid, const std::optional<std::array<std::uint32_t, N>>& values) {
+void push_u32_array(ParameterList& list, std::uint16_t pid,
+                    const std::optional<std::array<std::uint32_t, N>>& values) {
   if (values) list.push(pid, detail::u32_array_value(*values));
 }
 
@@ -33,7 +35,8 @@ std::optional<std::array<std::uint8_t, 2>> leading_pair(std::optional<std::span<
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParticipantBuiltinTopicData::to_pl_cdr_le() const {
+std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParticipantBuiltinTopicData::to_pl_cdr_le()
+    const {
   ParameterList list;
   list.push(PID_PROTOCOL_VERSION, {protocol_version.major, protocol_version.minor, 0, 0});
   list.push(PID_VENDORID, {vendor_id.bytes[0], vendor_id.bytes[1], 0, 0});
@@ -53,8 +56,10 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParticipantBuilt
   push_optional_bytes(list, PID_IDENTITY_TOKEN, identity_token);
   push_optional_bytes(list, PID_PERMISSIONS_TOKEN, permissions_token);
   push_optional_bytes(list, PID_IDENTITY_STATUS_TOKEN, identity_status_token);
-  push_u32_array(list, PID_PARTICIPANT_SECURITY_DIGITAL_SIGNATURE_ALGO_INFO, digital_signature_algorithm_info);
-  push_u32_array(list, PID_PARTICIPANT_SECURITY_KEY_ESTABLISHMENT_ALGO_INFO, key_establishment_algorithm_info);
+  push_u32_array(list, PID_PARTICIPANT_SECURITY_DIGITAL_SIGNATURE_ALGO_INFO,
+                 digital_signature_algorithm_info);
+  push_u32_array(list, PID_PARTICIPANT_SECURITY_KEY_ESTABLISHMENT_ALGO_INFO,
+                 key_establishment_algorithm_info);
   push_u32_array(list, PID_PARTICIPANT_SECURITY_SYMMETRIC_CIPHER_ALGO_INFO, symmetric_cipher_algorithm_info);
   if (!properties.properties.empty()) {
     auto value = properties.encode(true);
@@ -92,9 +97,12 @@ std::expected<ParticipantBuiltinTopicData, rtps::WireFormatError> ParticipantBui
   data.metatraffic_multicast_locator = locator(PID_METATRAFFIC_MULTICAST_LOCATOR);
 
   if (auto v = value(PID_DOMAIN_ID); v && v->size() == 4) data.domain_id = detail::read_u32(*v, le);
-  if (auto v = value(PID_BUILTIN_ENDPOINT_SET); v && v->size() == 4) data.builtin_endpoint_set = *detail::read_u32(*v, le);
-  if (auto v = value(PID_PARTICIPANT_LEASE_DURATION); v && v->size() == 8) data.lease_duration = *detail::read_duration(*v, le);
-  if (auto v = value(PID_USER_DATA)) data.user_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
+  if (auto v = value(PID_BUILTIN_ENDPOINT_SET); v && v->size() == 4)
+    data.builtin_endpoint_set = *detail::read_u32(*v, le);
+  if (auto v = value(PID_PARTICIPANT_LEASE_DURATION); v && v->size() == 8)
+    data.lease_duration = *detail::read_duration(*v, le);
+  if (auto v = value(PID_USER_DATA))
+    data.user_data = decode_octet_seq(*v, le).value_or(std::vector<std::uint8_t>{});
 
   auto copy = [&](std::uint16_t pid) -> std::optional<std::vector<std::uint8_t>> {
     auto v = value(pid);

@@ -20,7 +20,8 @@ constexpr std::size_t kShortBodyMin = 20;  // prefix, kind, length
 
 std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> ParticipantMessageData::to_cdr(
     bool little_endian) const {
-  if (data.size() > MAX_DATA_LEN) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kDataTooLong});
+  if (data.size() > MAX_DATA_LEN)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kDataTooLong});
   std::vector<std::uint8_t> out{0x00, static_cast<std::uint8_t>(little_endian ? 0x01 : 0x00), 0x00, 0x00};
   out.reserve(kHeaderSize + kFullBodyMin + data.size());
   const auto guid = participant_guid.to_bytes();
@@ -57,7 +58,8 @@ std::expected<ParticipantMessageData, rtps::WireFormatError> ParticipantMessageD
   const std::uint32_t length = cdr::load_u32(body.data() + pos + 4, le);
   pos += 8;
   if (length > MAX_DATA_LEN) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kDataTooLong});
-  if (body.size() - pos < length) return std::unexpected(rtps::WireFormatError::UnexpectedEof{length, kHeaderSize + pos});
+  if (body.size() - pos < length)
+    return std::unexpected(rtps::WireFormatError::UnexpectedEof{length, kHeaderSize + pos});
   message.data.assign(body.begin() + static_cast<std::ptrdiff_t>(pos),
                       body.begin() + static_cast<std::ptrdiff_t>(pos + length));
   return message;

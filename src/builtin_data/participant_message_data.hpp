@@ -21,7 +21,8 @@ struct ParticipantMessageData {
   std::vector<std::uint8_t> data;
 
   // Encapsulation CDR_LE or CDR_BE, GUID, kind, data length, data (no padding).
-  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> to_cdr(bool little_endian) const;
+  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> to_cdr(
+      bool little_endian) const;
   // Also reads the standard short layout (12-byte prefix instead of the GUID) when the
   // body is shorter than 24 bytes.
   [[nodiscard]] static std::expected<ParticipantMessageData, rtps::WireFormatError> from_cdr(

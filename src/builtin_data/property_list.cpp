@@ -20,21 +20,26 @@ constexpr std::string_view kBinaryValueTooLong = "PropertyList: binary value exc
 
 // A written string must be readable back: with its NUL it must stay within the read cap.
 std::expected<void, rtps::WireFormatError> check_string(std::string_view text) {
-  if (text.size() >= MAX_PROPERTY_STRING_LEN) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kStringTooLong});
-  if (text.find('\0') != std::string_view::npos) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kInnerNul});
+  if (text.size() >= MAX_PROPERTY_STRING_LEN)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kStringTooLong});
+  if (text.find('\0') != std::string_view::npos)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kInnerNul});
   return {};
 }
 
-std::expected<std::uint32_t, rtps::WireFormatError> read_count(std::span<const std::uint8_t> bytes, std::size_t pos,
-                                                               bool little_endian) {
-  if (pos > bytes.size() || bytes.size() - pos < 4) return std::unexpected(rtps::WireFormatError::UnexpectedEof{4, pos});
+std::expected<std::uint32_t, rtps::WireFormatError> read_count(std::span<const std::uint8_t> bytes,
+                                                               std::size_t pos, bool little_endian) {
+  if (pos > bytes.size() || bytes.size() - pos < 4)
+    return std::unexpected(rtps::WireFormatError::UnexpectedEof{4, pos});
   return cdr::load_u32(bytes.data() + pos, little_endian);
 }
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> WirePropertyList::encode(bool little_endian) const {
-  if (properties.size() > MAX_PROPERTIES) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kTooManyProperties});
+std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> WirePropertyList::encode(
+    bool little_endian) const {
+  if (properties.size() > MAX_PROPERTIES)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kTooManyProperties});
   std::vector<std::uint8_t> out;
   append_u32(out, static_cast<std::uint32_t>(properties.size()), little_endian);
   for (const WireProperty& p : properties) {
@@ -49,8 +54,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> WirePropertyList
   return out;
 }
 
-std::expected<WirePropertyList, rtps::WireFormatError> WirePropertyList::decode(std::span<const std::uint8_t> bytes,
-                                                                                bool little_endian) {
+std::expected<WirePropertyList, rtps::WireFormatError> WirePropertyList::decode(
+    std::span<const std::uint8_t> bytes, bool little_endian) {
   auto count = read_count(bytes, 0, little_endian);
   if (!count) return std::unexpected(count.error());
   if (*count > MAX_PROPERTIES) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kCountTooLarge});
@@ -70,7 +75,8 @@ std::expected<WirePropertyList, rtps::WireFormatError> WirePropertyList::decode(
 
   auto binary_count = read_count(bytes, pos, little_endian);
   if (!binary_count) return std::unexpected(binary_count.error());
-  if (*binary_count > MAX_PROPERTIES) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kBinaryCountTooLarge});
+  if (*binary_count > MAX_PROPERTIES)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kBinaryCountTooLarge});
   pos += 4;
   for (std::uint32_t i = 0; i < *binary_count; ++i) {
     if (auto name = read_cdr_string(bytes, pos, little_endian); !name) return std::unexpected(name.error());
@@ -81,7 +87,8 @@ std::expected<WirePropertyList, rtps::WireFormatError> WirePropertyList::decode(
       return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kBinaryValueTooLong});
     }
     pos += 4;
-    if (bytes.size() - pos < *length) return std::unexpected(rtps::WireFormatError::UnexpectedEof{*length, pos});
+    if (bytes.size() - pos < *length)
+      return std::unexpected(rtps::WireFormatError::UnexpectedEof{*length, pos});
     pos = align_4(pos + *length);
   }
   return list;

@@ -26,7 +26,8 @@ struct WireProperty {
 struct WirePropertyList {
   std::vector<WireProperty> properties;
 
-  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode(bool little_endian) const;
+  [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode(
+      bool little_endian) const;
   // A list that ends right after its properties (as some peers send it) has no binary
   // properties.
   [[nodiscard]] static std::expected<WirePropertyList, rtps::WireFormatError> decode(

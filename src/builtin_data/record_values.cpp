@@ -49,12 +49,14 @@ std::vector<std::uint8_t> u32_array_value(std::span<const std::uint32_t> values)
   return out;
 }
 
-std::optional<std::uint32_t> read_u32(std::span<const std::uint8_t> value, bool little_endian, std::size_t offset) {
+std::optional<std::uint32_t> read_u32(std::span<const std::uint8_t> value, bool little_endian,
+                                      std::size_t offset) {
   if (value.size() < offset + 4) return std::nullopt;
   return cdr::load_u32(value.data() + offset, little_endian);
 }
 
-std::optional<Duration> read_duration(std::span<const std::uint8_t> value, bool little_endian, std::size_t offset) {
+std::optional<Duration> read_duration(std::span<const std::uint8_t> value, bool little_endian,
+                                      std::size_t offset) {
   if (value.size() < offset + 8) return std::nullopt;
   return Duration{static_cast<std::int32_t>(cdr::load_u32(value.data() + offset, little_endian)),
                   cdr::load_u32(value.data() + offset + 4, little_endian)};

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <vector>
@@ -29,7 +31,8 @@ namespace kelvane::builtin_data::detail {
 // Exactly 16 bytes.
 [[nodiscard]] std::optional<rtps::Guid> read_guid(std::span<const std::uint8_t> value);
 // Exactly 24 bytes with an accepted kind.
-[[nodiscard]] std::optional<rtps::Locator> read_locator(std::span<const std::uint8_t> value, bool little_endian);
+[[nodiscard]] std::optional<rtps::Locator> read_locator(std::span<const std::uint8_t> value,
+                                                        bool little_endian);
 
 // Reads N u32 values when at least 4 * N bytes are there.
 template <std::size_t N>
@@ -42,14 +45,16 @@ template <std::size_t N>
 }
 
 // The value of the first parameter with this id, if there is one.
-[[nodiscard]] std::optional<std::span<const std::uint8_t>> first_value(const ParameterList& list, std::uint16_t pid);
+[[nodiscard]] std::optional<std::span<const std::uint8_t>> first_value(const ParameterList& list,
+                                                                       std::uint16_t pid);
 
 // The PL_CDR payload of a discovery record: encapsulation header then parameter list.
 struct DecodedPayload {
   ParameterList list;
   bool little_endian = true;
 };
-[[nodiscard]] std::expected<DecodedPayload, rtps::WireFormatError> decode_pl_cdr(std::span<const std::uint8_t> payload);
+[[nodiscard]] std::expected<DecodedPayload, rtps::WireFormatError> decode_pl_cdr(
+    std::span<const std::uint8_t> payload);
 // Writes 00 03 00 00 and the list little-endian.
 [[nodiscard]] std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_pl_cdr_le(
     const ParameterList& list);

@@ -29,17 +29,20 @@ void append_raw_string(std::vector<std::uint8_t>& out, std::string_view text, bo
 }
 
 // Shared body of the string readers; max_length 0 means no cap.
-std::expected<std::string, rtps::WireFormatError> read_string(std::span<const std::uint8_t> bytes, std::size_t& pos,
-                                                              bool little_endian, std::size_t max_length,
+std::expected<std::string, rtps::WireFormatError> read_string(std::span<const std::uint8_t> bytes,
+                                                              std::size_t& pos, bool little_endian,
+                                                              std::size_t max_length,
                                                               bool eof_counts_header) {
-  if (pos > bytes.size() || bytes.size() - pos < 4) return std::unexpected(rtps::WireFormatError::UnexpectedEof{4, pos});
+  if (pos > bytes.size() || bytes.size() - pos < 4)
+    return std::unexpected(rtps::WireFormatError::UnexpectedEof{4, pos});
   const std::uint32_t length = cdr::load_u32(bytes.data() + pos, little_endian);
   if (length == 0) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kLengthZero});
   if (max_length != 0 && length > max_length) {
     return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kExceedsPropertyCap});
   }
   if (bytes.size() - pos - 4 < length) {
-    if (eof_counts_header) return std::unexpected(rtps::WireFormatError::UnexpectedEof{std::size_t{length} + 4, pos});
+    if (eof_counts_header)
+      return std::unexpected(rtps::WireFormatError::UnexpectedEof{std::size_t{length} + 4, pos});
     return std::unexpected(rtps::WireFormatError::UnexpectedEof{length, pos + 4});
   }
   auto body = bytes.subspan(pos + 4, length);
@@ -58,9 +61,10 @@ void append_u32(std::vector<std::uint8_t>& out, std::uint32_t value, bool little
   out.insert(out.end(), b.begin(), b.end());
 }
 
-std::expected<void, rtps::WireFormatError> write_cdr_string(std::vector<std::uint8_t>& out, std::string_view text,
-                                                            bool little_endian) {
-  if (text.size() > kMaxStringBytes) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kStringTooLong});
+std::expected<void, rtps::WireFormatError> write_cdr_string(std::vector<std::uint8_t>& out,
+                                                            std::string_view text, bool little_endian) {
+  if (text.size() > kMaxStringBytes)
+    return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kStringTooLong});
   append_raw_string(out, text, little_endian);
   return {};
 }
@@ -107,7 +111,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_octet_seq
   return out;
 }
 
-std::optional<std::vector<std::uint8_t>> decode_octet_seq(std::span<const std::uint8_t> bytes, bool little_endian) {
+std::optional<std::vector<std::uint8_t>> decode_octet_seq(std::span<const std::uint8_t> bytes,
+                                                          bool little_endian) {
   if (bytes.size() < 4) return std::nullopt;
   const std::uint32_t length = cdr::load_u32(bytes.data(), little_endian);
   if (bytes.size() - 4 < length) return std::nullopt;
@@ -134,8 +139,8 @@ std::expected<std::vector<std::uint8_t>, rtps::WireFormatError> encode_partition
   return out;
 }
 
-std::optional<std::vector<std::string>> read_string_list(std::span<const std::uint8_t> bytes, std::size_t& pos,
-                                                         bool little_endian) {
+std::optional<std::vector<std::string>> read_string_list(std::span<const std::uint8_t> bytes,
+                                                         std::size_t& pos, bool little_endian) {
   if (pos > bytes.size() || bytes.size() - pos < 4) return std::nullopt;
   const std::uint32_t count = cdr::load_u32(bytes.data() + pos, little_endian);
   // Every string takes at least 5 bytes, so the data bounds the reservation.
@@ -153,7 +158,8 @@ std::optional<std::vector<std::string>> read_string_list(std::span<const std::ui
   return names;
 }
 
-std::optional<std::vector<std::string>> decode_partition(std::span<const std::uint8_t> bytes, bool little_endian) {
+std::optional<std::vector<std::string>> decode_partition(std::span<const std::uint8_t> bytes,
+                                                         bool little_endian) {
   std::size_t pos = 0;
   return read_string_list(bytes, pos, little_endian);
 }

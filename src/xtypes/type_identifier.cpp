@@ -20,7 +20,39 @@ using EncodeResult = std::expected<void, cdr::EncodeError>;
 template <typename T>
 using DecodeResult = std::expected<T, cdr::DecodeError>;
 
+// Variant shapes, told apart by their members.
+template <typename T>
+concept HasHash = requires(const T& t) {
+  t.hash;
+};
+template <typename T>
+concept HasKey = requires(const T& t) {
+  t.key;
+};
+template <typename T>
+concept HasDimensions = requires(const T& t) {
+  t.dimensions;
+};
+template <typename T>
+concept HasElement = requires(const T& t) {
+  t.element;
+};
+template <typename T>
+concept HasBound = requires(const T& t) {
+  t.bound;
+};
+
 void write_hash(cdr::BufferWriter& writer, const EquivalenceHash& hash) { writer.write_bytes(hash.bytes); }
+
+// Small forms carry u8 bounds, large forms u32 bounds.
+template <typename Bound>
+void write_bound(cdr::BufferWriter& writer, Bound bound) {
+  if constexpr (std::is_same_v<Bound, std::uint8_t>) {
+    writer.write_u8(bound);
+  } else {
+    writer.write_u32(bound);
+  }
+}
 
 void write_header(cdr::BufferWriter& writer, const PlainCollectionHeader& header) {
   writer.write_u8(header.equiv_kind);
@@ -29,7 +61,8 @@ void write_header(cdr::BufferWriter& writer, const PlainCollectionHeader& header
 
 template <typename Dimension>
 EncodeResult write_dimensions(cdr::BufferWriter& writer, const std::vector<Dimension>& dimensions) {
-  if (dimensions.size() > UINT32_MAX) return std::unexpected(cdr::EncodeError::ValueTooLarge{kArrayDimensionsTooLong});
+  if (dimensions.size() > UINT32_MAX)
+    return std::unexpected(cdr::EncodeError::ValueTooLarge{kArrayDimensionsTooLong});
   writer.write_u32(static_cast<std::uint32_t>(dimensions.size()));
   for (Dimension d : dimensions) {
     if constexpr (std::is_same_v<Dimension, std::uint8_t>) {
@@ -157,38 +190,55 @@ DecodeResult<TypeIdentifier> read_scc(cdr::BufferReader& reader) {
   if (!length) return std::unexpected(length.error());
   auto index = reader.read_u32();
   if (!index) return std::unexpected(index.error());
-  return TypeIdentifier{
-      StronglyConnectedComponent{*hash, static_cast<std::int32_t>(*length), static_cast<std::int32_t>(*index)}};
+  return TypeIdentifier{StronglyConnectedComponent{*hash, static_cast<std::int32_t>(*length),
+                                                   static_cast<std::int32_t>(*index)}};
 }
 
 DecodeResult<TypeIdentifier> decode_content(cdr::BufferReader& reader, std::size_t depth, std::uint8_t d) {
   if (d == TK_NONE) return TypeIdentifier{TkNone{}};
   if (is_primitive_kind(d)) return TypeIdentifier{Primitive{static_cast<PrimitiveKind>(d)}};
   switch (d) {
-    case TI_STRING8_SMALL: return read_string_type<String8Small>(reader);
-    case TI_STRING8_LARGE: return read_string_type<String8Large>(reader);
-    case TI_STRING16_SMALL: return read_string_type<String16Small>(reader);
-    case TI_STRING16_LARGE: return read_string_type<String16Large>(reader);
-    case TI_PLAIN_SEQUENCE_SMALL: return read_sequence<PlainSequenceSmall>(reader, depth);
-    case TI_PLAIN_SEQUENCE_LARGE: return read_sequence<PlainSequenceLarge>(reader, depth);
-    case TI_PLAIN_ARRAY_SMALL: return read_array<PlainArraySmall>(reader, depth);
-    case TI_PLAIN_ARRAY_LARGE: return read_array<PlainArrayLarge>(reader, depth);
-    case TI_PLAIN_MAP_SMALL: return read_map<PlainMapSmall>(reader, depth);
-    case TI_PLAIN_MAP_LARGE: return read_map<PlainMapLarge>(reader, depth);
-    case TI_STRONGLY_CONNECTED_COMPONENT: return read_scc(reader);
-    case EK_MINIMAL: return read_hashed<EquivalenceMinimal>(reader);
-    case EK_COMPLETE: return read_hashed<EquivalenceComplete>(reader);
-    default: return TypeIdentifier{OpaqueIdentifier{d}};
+    case TI_STRING8_SMALL:
+      return read_string_type<String8Small>(reader);
+    case TI_STRING8_LARGE:
+      return read_string_type<String8Large>(reader);
+    case TI_STRING16_SMALL:
+      return read_string_type<String16Small>(reader);
+    case TI_STRING16_LARGE:
+      return read_string_type<String16Large>(reader);
+    case TI_PLAIN_SEQUENCE_SMALL:
+      return read_sequence<PlainSequenceSmall>(reader, depth);
+    case TI_PLAIN_SEQUENCE_LARGE:
+      return read_sequence<PlainSequenceLarge>(reader, depth);
+    case TI_PLAIN_ARRAY_SMALL:
+      return read_array<PlainArraySmall>(reader, depth);
+    case TI_PLAIN_ARRAY_LARGE:
+      return read_array<PlainArrayLarge>(reader, depth);
+    case TI_PLAIN_MAP_SMALL:
+      return read_map<PlainMapSmall>(reader, depth);
+    case TI_PLAIN_MAP_LARGE:
+      return read_map<PlainMapLarge>(reader, depth);
+    case TI_STRONGLY_CONNECTED_COMPONENT:
+      return read_scc(reader);
+    case EK_MINIMAL:
+      return read_hashed<EquivalenceMinimal>(reader);
+    case EK_COMPLETE:
+      return read_hashed<EquivalenceComplete>(reader);
+    default:
+      return TypeIdentifier{OpaqueIdentifier{d}};
   }
 }
 
 }  // namespace
 
-bool is_primitive_kind(std::uint8_t byte) { return (byte >= 0x01 && byte <= 0x0D) || byte == 0x10 || byte == 0x11; }
+bool is_primitive_kind(std::uint8_t byte) {
+  return (byte >= 0x01 && byte <= 0x0D) || byte == 0x10 || byte == 0x11;
+}
 
 ChildIdentifier::ChildIdentifier() : id_(std::make_unique<TypeIdentifier>()) {}
 ChildIdentifier::ChildIdentifier(TypeIdentifier id) : id_(std::make_unique<TypeIdentifier>(std::move(id))) {}
-ChildIdentifier::ChildIdentifier(const ChildIdentifier& other) : id_(std::make_unique<TypeIdentifier>(*other.id_)) {}
+ChildIdentifier::ChildIdentifier(const ChildIdentifier& other)
+    : id_(std::make_unique<TypeIdentifier>(*other.id_)) {}
 ChildIdentifier& ChildIdentifier::operator=(const ChildIdentifier& other) {
   if (this != &other) id_ = std::make_unique<TypeIdentifier>(*other.id_);
   return *this;
@@ -202,92 +252,67 @@ bool operator==(const ChildIdentifier& a, const ChildIdentifier& b) {
 }
 
 std::uint8_t TypeIdentifier::discriminator() const {
-  return std::visit(
-      Overloaded{
-          [](const TkNone&) { return TK_NONE; },
-          [](const Primitive& p) { return static_cast<std::uint8_t>(p.kind); },
-          [](const String8Small&) { return TI_STRING8_SMALL; },
-          [](const String8Large&) { return TI_STRING8_LARGE; },
-          [](const String16Small&) { return TI_STRING16_SMALL; },
-          [](const String16Large&) { return TI_STRING16_LARGE; },
-          [](const PlainSequenceSmall&) { return TI_PLAIN_SEQUENCE_SMALL; },
-          [](const PlainSequenceLarge&) { return TI_PLAIN_SEQUENCE_LARGE; },
-          [](const PlainArraySmall&) { return TI_PLAIN_ARRAY_SMALL; },
-          [](const PlainArrayLarge&) { return TI_PLAIN_ARRAY_LARGE; },
-          [](const PlainMapSmall&) { return TI_PLAIN_MAP_SMALL; },
-          [](const PlainMapLarge&) { return TI_PLAIN_MAP_LARGE; },
-          [](const StronglyConnectedComponent&) { return TI_STRONGLY_CONNECTED_COMPONENT; },
-          [](const EquivalenceMinimal&) { return EK_MINIMAL; },
-          [](const EquivalenceComplete&) { return EK_COMPLETE; },
-          [](const OpaqueIdentifier& o) { return o.discriminator; },
-      },
-      value);
+  return std::visit(Overloaded{
+                        [](const TkNone&) { return TK_NONE; },
+                        [](const Primitive& p) { return static_cast<std::uint8_t>(p.kind); },
+                        [](const String8Small&) { return TI_STRING8_SMALL; },
+                        [](const String8Large&) { return TI_STRING8_LARGE; },
+                        [](const String16Small&) { return TI_STRING16_SMALL; },
+                        [](const String16Large&) { return TI_STRING16_LARGE; },
+                        [](const PlainSequenceSmall&) { return TI_PLAIN_SEQUENCE_SMALL; },
+                        [](const PlainSequenceLarge&) { return TI_PLAIN_SEQUENCE_LARGE; },
+                        [](const PlainArraySmall&) { return TI_PLAIN_ARRAY_SMALL; },
+                        [](const PlainArrayLarge&) { return TI_PLAIN_ARRAY_LARGE; },
+                        [](const PlainMapSmall&) { return TI_PLAIN_MAP_SMALL; },
+                        [](const PlainMapLarge&) { return TI_PLAIN_MAP_LARGE; },
+                        [](const StronglyConnectedComponent&) { return TI_STRONGLY_CONNECTED_COMPONENT; },
+                        [](const EquivalenceMinimal&) { return EK_MINIMAL; },
+                        [](const EquivalenceComplete&) { return EK_COMPLETE; },
+                        [](const OpaqueIdentifier& o) { return o.discriminator; },
+                    },
+                    value);
 }
 
 std::expected<void, cdr::EncodeError> TypeIdentifier::encode_into(cdr::BufferWriter& writer) const {
   writer.write_u8(discriminator());
-  auto write_bound = [&](auto bound) {
-    if constexpr (std::is_same_v<decltype(bound), std::uint8_t>) {
-      writer.write_u8(bound);
-    } else {
-      writer.write_u32(bound);
-    }
-  };
   return std::visit(
-      Overloaded{
-          [](const TkNone&) -> EncodeResult { return {}; },
-          [](const Primitive&) -> EncodeResult { return {}; },
-          [](const OpaqueIdentifier&) -> EncodeResult { return {}; },
-          [&](const auto& s) -> EncodeResult
-            requires requires { s.bound; } && (!requires { s.element; })
-          {
-            write_bound(s.bound);
-            return {};
-          },
-          [&](const auto& s) -> EncodeResult
-            requires requires { s.bound; s.element; } && (!requires { s.key; })
-          {
-            write_header(writer, s.header);
-            write_bound(s.bound);
-            return s.element.get().encode_into(writer);
-          },
-          [&](const auto& a) -> EncodeResult
-            requires requires { a.dimensions; }
-          {
-            write_header(writer, a.header);
-            if (auto r = write_dimensions(writer, a.dimensions); !r) return r;
-            return a.element.get().encode_into(writer);
-          },
-          [&](const auto& m) -> EncodeResult
-            requires requires { m.key; }
-          {
-            write_header(writer, m.header);
-            write_bound(m.bound);
-            if (auto r = m.element.get().encode_into(writer); !r) return r;
-            writer.write_u16(m.key_flags);
-            return m.key.get().encode_into(writer);
-          },
-          [&](const StronglyConnectedComponent& c) -> EncodeResult {
-            if (c.scc_length < 0 || static_cast<std::uint32_t>(c.scc_index) >= static_cast<std::uint32_t>(c.scc_length)) {
-              return std::unexpected(cdr::EncodeError::ValueTooLarge{kSccInvalid});
-            }
-            write_hash(writer, c.hash);
-            writer.write_u32(static_cast<std::uint32_t>(c.scc_length));
-            writer.write_u32(static_cast<std::uint32_t>(c.scc_index));
-            return {};
-          },
-          [&](const auto& e) -> EncodeResult
-            requires requires { e.hash; } && (!requires { e.scc_length; })
-          {
-            write_hash(writer, e.hash);
-            return {};
-          },
+      [&](const auto& v) -> EncodeResult {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, StronglyConnectedComponent>) {
+          if (v.scc_length < 0 ||
+              static_cast<std::uint32_t>(v.scc_index) >= static_cast<std::uint32_t>(v.scc_length)) {
+            return std::unexpected(cdr::EncodeError::ValueTooLarge{kSccInvalid});
+          }
+          write_hash(writer, v.hash);
+          writer.write_u32(static_cast<std::uint32_t>(v.scc_length));
+          writer.write_u32(static_cast<std::uint32_t>(v.scc_index));
+        } else if constexpr (HasHash<T>) {
+          write_hash(writer, v.hash);
+        } else if constexpr (HasKey<T>) {
+          write_header(writer, v.header);
+          write_bound(writer, v.bound);
+          if (auto r = v.element.get().encode_into(writer); !r) return r;
+          writer.write_u16(v.key_flags);
+          return v.key.get().encode_into(writer);
+        } else if constexpr (HasDimensions<T>) {
+          write_header(writer, v.header);
+          if (auto r = write_dimensions(writer, v.dimensions); !r) return r;
+          return v.element.get().encode_into(writer);
+        } else if constexpr (HasElement<T>) {
+          write_header(writer, v.header);
+          write_bound(writer, v.bound);
+          return v.element.get().encode_into(writer);
+        } else if constexpr (HasBound<T>) {
+          write_bound(writer, v.bound);
+        }
+        // TK_NONE, primitives and opaque identifiers are the discriminator alone.
+        return {};
       },
       value);
 }
 
 std::expected<TypeIdentifier, cdr::DecodeError> TypeIdentifier::decode_with_depth(cdr::BufferReader& reader,
-                                                                                   std::size_t depth) {
+                                                                                  std::size_t depth) {
   if (depth >= MAX_TYPE_IDENTIFIER_DEPTH) {
     return std::unexpected(cdr::limit_exceeded(MAX_TYPE_IDENTIFIER_DEPTH, reader.position()));
   }
@@ -302,7 +327,8 @@ std::expected<void, cdr::EncodeError> TypeIdentifierWithSize::encode_into(cdr::B
   return {};
 }
 
-std::expected<TypeIdentifierWithSize, cdr::DecodeError> TypeIdentifierWithSize::decode(cdr::BufferReader& reader) {
+std::expected<TypeIdentifierWithSize, cdr::DecodeError> TypeIdentifierWithSize::decode(
+    cdr::BufferReader& reader) {
   auto id = TypeIdentifier::decode_with_depth(reader, 0);
   if (!id) return std::unexpected(id.error());
   auto size = reader.read_u32();

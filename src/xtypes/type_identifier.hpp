@@ -190,8 +190,8 @@ struct TypeIdentifier {
   [[nodiscard]] std::expected<void, cdr::EncodeError> encode_into(cdr::BufferWriter& writer) const;
 
   // Reads one identifier; callers outside this file pass depth 0.
-  [[nodiscard]] static std::expected<TypeIdentifier, cdr::DecodeError> decode_with_depth(cdr::BufferReader& reader,
-                                                                                         std::size_t depth);
+  [[nodiscard]] static std::expected<TypeIdentifier, cdr::DecodeError> decode_with_depth(
+      cdr::BufferReader& reader, std::size_t depth);
 
   friend bool operator==(const TypeIdentifier&, const TypeIdentifier&) = default;
 };
@@ -202,12 +202,14 @@ struct TypeIdentifierWithSize {
   std::uint32_t typeobject_serialized_size = 0;
 
   [[nodiscard]] std::expected<void, cdr::EncodeError> encode_into(cdr::BufferWriter& writer) const;
-  [[nodiscard]] static std::expected<TypeIdentifierWithSize, cdr::DecodeError> decode(cdr::BufferReader& reader);
+  [[nodiscard]] static std::expected<TypeIdentifierWithSize, cdr::DecodeError> decode(
+      cdr::BufferReader& reader);
 
   friend bool operator==(const TypeIdentifierWithSize&, const TypeIdentifierWithSize&) = default;
 };
 
 // Reads the plain collection header: equivalence kind, then element flags.
-[[nodiscard]] std::expected<PlainCollectionHeader, cdr::DecodeError> decode_collection_header(cdr::BufferReader& reader);
+[[nodiscard]] std::expected<PlainCollectionHeader, cdr::DecodeError> decode_collection_header(
+    cdr::BufferReader& reader);
 
 }  // namespace kelvane::xtypes

@@ -1,4 +1,6 @@
 // Discovery records of real Cyclone DDS and Fast DDS traffic.
+#include "rtps/captures.hpp"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,7 +12,6 @@
 #include "builtin_data/participant_data.hpp"
 #include "builtin_data/participant_message_data.hpp"
 #include "cdr/byte_order.hpp"
-#include "rtps/captures.hpp"
 
 namespace kelvane::builtin_data {
 namespace {
@@ -21,8 +22,8 @@ constexpr std::uint8_t kFlagData = 0x04;
 
 // The serialized payload of one DATA submessage that carries sample data.
 struct DiscoveryPayload {
-  rtps::GuidPrefix source;     // from the RTPS header
-  rtps::VendorId vendor;       // from the RTPS header
+  rtps::GuidPrefix source;  // from the RTPS header
+  rtps::VendorId vendor;    // from the RTPS header
   rtps::EntityId writer;
   std::vector<std::uint8_t> payload;
 };
@@ -53,7 +54,8 @@ std::vector<DiscoveryPayload> data_payloads(const std::vector<std::vector<std::u
           offset += qos->encoded_size();
         }
         auto payload = body.subspan(offset);
-        out.push_back({source, vendor, rtps::load_entity_id(body.data() + 8), {payload.begin(), payload.end()}});
+        out.push_back(
+            {source, vendor, rtps::load_entity_id(body.data() + 8), {payload.begin(), payload.end()}});
       }
       if (length == 0) break;
       p += 4 + body_size;
@@ -108,7 +110,8 @@ struct SeenEndpoints {
 };
 
 template <typename Record>
-void check_endpoint(const Record& e, const DiscoveryPayload& d, rtps::EntityKind kind, std::map<std::string, int>& seen) {
+void check_endpoint(const Record& e, const DiscoveryPayload& d, rtps::EntityKind kind,
+                    std::map<std::string, int>& seen) {
   EXPECT_EQ(e.endpoint_guid.prefix, d.source);
   EXPECT_EQ(e.endpoint_guid.entity_id.entity_kind, kind);
   EXPECT_EQ(e.participant_guid, e.endpoint_guid.participant());

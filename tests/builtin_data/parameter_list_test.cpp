@@ -32,10 +32,14 @@ TEST(ParameterListTest, DecodesWireExamples) {
       {"sentinel alone", "01 00 00 00", true, {}},
       {"sentinel length not looked at", "01 00 08 00", true, {}},
       {"big-endian", "00 05 00 04 AA BB CC DD 00 01 00 00", false, {{0x0005, {0xAA, 0xBB, 0xCC, 0xDD}}}},
-      {"duplicates kept in order", "50 00 04 00 01 02 03 04 50 00 00 00 01 00 00 00", true,
+      {"duplicates kept in order",
+       "50 00 04 00 01 02 03 04 50 00 00 00 01 00 00 00",
+       true,
        {{0x0050, {1, 2, 3, 4}}, {0x0050, {}}}},
       {"flag bits kept", "01 C0 04 00 09 09 09 09 01 00 00 00", true, {{0xC001, {9, 9, 9, 9}}}},
-      {"ignored id skipped", "03 3F 04 00 01 02 03 04 15 00 04 00 02 05 00 00 01 00 00 00", true,
+      {"ignored id skipped",
+       "03 3F 04 00 01 02 03 04 15 00 04 00 02 05 00 00 01 00 00 00",
+       true,
        {{0x0015, {2, 5, 0, 0}}}},
       {"bytes after sentinel unexamined", "01 00 00 00 FF FF", true, {}},
   };
@@ -122,7 +126,8 @@ TEST(ParameterListTest, RefusesValuesTheLengthFieldCannotHold) {
   std::vector<std::uint8_t> out{0xEE};
   auto r = list.append_to(out, true);
   ASSERT_FALSE(r.has_value());
-  EXPECT_EQ(r.error(), WireFormatError(WireFormatError::ValueOutOfRange{"ParameterList value exceeds 65532 bytes"}));
+  EXPECT_EQ(r.error(),
+            WireFormatError(WireFormatError::ValueOutOfRange{"ParameterList value exceeds 65532 bytes"}));
   EXPECT_EQ(out, std::vector<std::uint8_t>{0xEE});  // nothing appended
 }
 
@@ -149,8 +154,8 @@ TEST(ParameterListTest, MustUnderstandCheck) {
     auto r = list.validate_must_understand_in_data_pipeline();
     EXPECT_EQ(r.has_value(), c.ok);
     if (!c.ok) {
-      EXPECT_EQ(r.error(),
-                WireFormatError(WireFormatError::ValueOutOfRange{"ParameterList contains unknown must-understand PID"}));
+      EXPECT_EQ(r.error(), WireFormatError(WireFormatError::ValueOutOfRange{
+                               "ParameterList contains unknown must-understand PID"}));
     }
   }
 }

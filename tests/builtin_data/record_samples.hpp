@@ -9,7 +9,8 @@ namespace kelvane::builtin_data::samples {
 
 inline rtps::Guid sample_guid(std::uint8_t seed, rtps::EntityId id) {
   rtps::Guid guid;
-  for (std::size_t i = 0; i < guid.prefix.bytes.size(); ++i) guid.prefix.bytes[i] = static_cast<std::uint8_t>(seed + i);
+  for (std::size_t i = 0; i < guid.prefix.bytes.size(); ++i)
+    guid.prefix.bytes[i] = static_cast<std::uint8_t>(seed + i);
   guid.entity_id = id;
   return guid;
 }

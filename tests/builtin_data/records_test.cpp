@@ -3,23 +3,24 @@
 #include <string>
 
 #include "builtin_data/data_representation.hpp"
+#include "builtin_data/parameter_list.hpp"
 #include "builtin_data/participant_message_data.hpp"
 #include "builtin_data/pids.hpp"
-#include "builtin_data/shm_locator.hpp"
-#include "builtin_data/parameter_list.hpp"
 #include "builtin_data/record_samples.hpp"
+#include "builtin_data/shm_locator.hpp"
 #include "xtypes/test_hex.hpp"
 
 namespace kelvane::builtin_data {
 namespace {
 
-using rtps::WireFormatError;
 using kelvane::test::hex;
+using rtps::WireFormatError;
 
 WireFormatError out_of_range(std::string_view text) { return WireFormatError::ValueOutOfRange{text}; }
 
 // A PL_CDR payload from (pid, hex value) pairs in the given byte order.
-std::vector<std::uint8_t> payload(bool little_endian, const std::vector<std::pair<std::uint16_t, std::string>>& params) {
+std::vector<std::uint8_t> payload(bool little_endian,
+                                  const std::vector<std::pair<std::uint16_t, std::string>>& params) {
   ParameterList list;
   for (const auto& [pid, value] : params) list.push(pid, hex(value));
   std::vector<std::uint8_t> out{0x00, static_cast<std::uint8_t>(little_endian ? 0x03 : 0x02), 0x00, 0x00};
@@ -37,7 +38,7 @@ std::vector<std::uint16_t> pids_of(const std::vector<std::uint8_t>& bytes) {
 
 constexpr std::string_view kGuidHex = "01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 01 C1";
 constexpr std::string_view kEndpointGuidHex = "01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 07 03";
-constexpr std::string_view kTopicHex = "02 00 00 00 74 00 00 00";  // "t"
+constexpr std::string_view kTopicHex = "02 00 00 00 74 00 00 00";             // "t"
 constexpr std::string_view kTypeHex = "05 00 00 00 54 65 78 74 00 00 00 00";  // "Text"
 
 std::vector<std::pair<std::uint16_t, std::string>> required_endpoint_params() {
@@ -61,10 +62,11 @@ TEST(ParticipantDataTest, RoundTripsRepresentativeRecords) {
 TEST(ParticipantDataTest, WritesParametersInOrder) {
   auto bytes = samples::full_participant().to_pl_cdr_le();
   ASSERT_TRUE(bytes.has_value());
-  EXPECT_EQ(std::vector<std::uint8_t>(bytes->begin(), bytes->begin() + 12), hex("00 03 00 00 15 00 04 00 02 04 00 00"));
-  EXPECT_EQ(pids_of(*bytes),
-            (std::vector<std::uint16_t>{0x0015, 0x0016, 0x0050, 0x0031, 0x0048, 0x0032, 0x0033, 0x000F, 0x0058, 0x0002,
-                                        0x002C, 0x1001, 0x1002, 0x1006, 0x1010, 0x1011, 0x1012, 0x0059}));
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes->begin(), bytes->begin() + 12),
+            hex("00 03 00 00 15 00 04 00 02 04 00 00"));
+  EXPECT_EQ(pids_of(*bytes), (std::vector<std::uint16_t>{0x0015, 0x0016, 0x0050, 0x0031, 0x0048, 0x0032,
+                                                         0x0033, 0x000F, 0x0058, 0x0002, 0x002C, 0x1001,
+                                                         0x1002, 0x1006, 0x1010, 0x1011, 0x1012, 0x0059}));
 
   ParticipantBuiltinTopicData minimal;
   minimal.guid = rtps::Guid::from_bytes(std::span<const std::uint8_t, 16>(hex(kGuidHex).data(), 16));
@@ -83,9 +85,11 @@ TEST(ParticipantDataTest, RequiresTheParticipantGuid) {
   };
   const std::vector<Case> cases = {
       {"short", hex("00 03 00"), WireFormatError::UnexpectedEof{4, 0}},
-      {"CDR_LE encapsulation", hex("00 01 00 00 01 00 00 00"), WireFormatError::UnsupportedEncapsulation{{0x00, 0x01}}},
+      {"CDR_LE encapsulation", hex("00 01 00 00 01 00 00 00"),
+       WireFormatError::UnsupportedEncapsulation{{0x00, 0x01}}},
       {"list without sentinel", hex("00 03 00 00 50 00 10 00"), WireFormatError::UnexpectedEof{16, 4}},
-      {"no guid", payload(true, {{PID_DOMAIN_ID, "00 00 00 00"}}), out_of_range("PARTICIPANT_GUID missing or wrong length")},
+      {"no guid", payload(true, {{PID_DOMAIN_ID, "00 00 00 00"}}),
+       out_of_range("PARTICIPANT_GUID missing or wrong length")},
       {"guid of 12 bytes", payload(true, {{PID_PARTICIPANT_GUID, "01 02 03 04 05 06 07 08 09 0A 0B 0C"}}),
        out_of_range("PARTICIPANT_GUID missing or wrong length")},
   };
@@ -98,11 +102,13 @@ TEST(ParticipantDataTest, RequiresTheParticipantGuid) {
 }
 
 TEST(ParticipantDataTest, ReadsBigEndianPayloads) {
-  auto bytes = payload(false, {{PID_PARTICIPANT_GUID, std::string(kGuidHex)},
-                               {PID_DEFAULT_UNICAST_LOCATOR, "00 00 00 01 00 00 1C F3 00 00 00 00 00 00 00 00 00 00 00 00 0A 00 00 05"},
-                               {PID_DOMAIN_ID, "00 00 00 07"},
-                               {PID_PARTICIPANT_LEASE_DURATION, "00 00 00 0A 00 00 00 00"},
-                               {PID_PROPERTY_LIST, "00 00 00 01 00 00 00 02 61 00 00 00 00 00 00 02 62 00 00 00"}});
+  auto bytes =
+      payload(false, {{PID_PARTICIPANT_GUID, std::string(kGuidHex)},
+                      {PID_DEFAULT_UNICAST_LOCATOR,
+                       "00 00 00 01 00 00 1C F3 00 00 00 00 00 00 00 00 00 00 00 00 0A 00 00 05"},
+                      {PID_DOMAIN_ID, "00 00 00 07"},
+                      {PID_PARTICIPANT_LEASE_DURATION, "00 00 00 0A 00 00 00 00"},
+                      {PID_PROPERTY_LIST, "00 00 00 01 00 00 00 02 61 00 00 00 00 00 00 02 62 00 00 00"}});
   auto p = ParticipantBuiltinTopicData::from_pl_cdr_le(bytes);
   ASSERT_TRUE(p.has_value());
   EXPECT_EQ(p->domain_id, 7u);
@@ -113,18 +119,20 @@ TEST(ParticipantDataTest, ReadsBigEndianPayloads) {
 }
 
 TEST(ParticipantDataTest, ToleratesUnusableOptionalParameters) {
-  auto bytes = payload(true, {{PID_PARTICIPANT_GUID, std::string(kGuidHex)},
-                              {PID_PROTOCOL_VERSION, ""},
-                              {PID_DOMAIN_ID, "01 00 00 00 00 00 00 00"},
-                              {PID_DOMAIN_ID, "02 00 00 00"},  // later duplicate ignored
-                              {PID_BUILTIN_ENDPOINT_SET, "FF FF FF FF FF FF FF FF"},
-                              {PID_PARTICIPANT_LEASE_DURATION, "05 00 00 00"},
-                              {PID_USER_DATA, "09 00 00 00 01 02 03 04"},
-                              {PID_DEFAULT_UNICAST_LOCATOR, "03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 7F 00 00 01"},
-                              {PID_METATRAFFIC_UNICAST_LOCATOR, "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
-                              {PID_PARTICIPANT_SECURITY_KEY_ESTABLISHMENT_ALGO_INFO, "01 00 00 00"},
-                              {PID_PROPERTY_LIST, "05 00 00 00"},
-                              {0x7777, "01 02 03 04"}});
+  auto bytes =
+      payload(true, {{PID_PARTICIPANT_GUID, std::string(kGuidHex)},
+                     {PID_PROTOCOL_VERSION, ""},
+                     {PID_DOMAIN_ID, "01 00 00 00 00 00 00 00"},
+                     {PID_DOMAIN_ID, "02 00 00 00"},  // later duplicate ignored
+                     {PID_BUILTIN_ENDPOINT_SET, "FF FF FF FF FF FF FF FF"},
+                     {PID_PARTICIPANT_LEASE_DURATION, "05 00 00 00"},
+                     {PID_USER_DATA, "09 00 00 00 01 02 03 04"},
+                     {PID_DEFAULT_UNICAST_LOCATOR,
+                      "03 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 7F 00 00 01"},
+                     {PID_METATRAFFIC_UNICAST_LOCATOR, "01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"},
+                     {PID_PARTICIPANT_SECURITY_KEY_ESTABLISHMENT_ALGO_INFO, "01 00 00 00"},
+                     {PID_PROPERTY_LIST, "05 00 00 00"},
+                     {0x7777, "01 02 03 04"}});
   auto p = ParticipantBuiltinTopicData::from_pl_cdr_le(bytes);
   ASSERT_TRUE(p.has_value());
   ParticipantBuiltinTopicData expected;
@@ -135,7 +143,8 @@ TEST(ParticipantDataTest, ToleratesUnusableOptionalParameters) {
 TEST(EndpointDataTest, RoundTripsRepresentativeRecords) {
   PublicationBuiltinTopicData reliable_minimal = samples::minimal_publication();
   reliable_minimal.reliability.kind = ReliabilityKind::Reliable;
-  for (const PublicationBuiltinTopicData& p : {samples::full_publication(), samples::minimal_publication(), reliable_minimal}) {
+  for (const PublicationBuiltinTopicData& p :
+       {samples::full_publication(), samples::minimal_publication(), reliable_minimal}) {
     auto bytes = p.to_pl_cdr_le();
     ASSERT_TRUE(bytes.has_value());
     auto decoded = PublicationBuiltinTopicData::from_pl_cdr_le(*bytes);
@@ -156,14 +165,16 @@ TEST(EndpointDataTest, RoundTripsRepresentativeRecords) {
 TEST(EndpointDataTest, WritesParametersInOrder) {
   auto pub = samples::full_publication().to_pl_cdr_le();
   ASSERT_TRUE(pub.has_value());
-  EXPECT_EQ(pids_of(*pub), (std::vector<std::uint16_t>{0x0050, 0x005A, 0x0005, 0x0007, 0x001D, 0x001A, 0x001F, 0x0006,
-                                                       0x001B, 0x0023, 0x002B, 0x0029, 0x002C, 0x002E, 0x002D, 0x0075,
-                                                       0x1004, 0x0080, 0x0081, 0x0082, 0x8002, 0x0073}));
+  EXPECT_EQ(pids_of(*pub),
+            (std::vector<std::uint16_t>{0x0050, 0x005A, 0x0005, 0x0007, 0x001D, 0x001A, 0x001F, 0x0006,
+                                        0x001B, 0x0023, 0x002B, 0x0029, 0x002C, 0x002E, 0x002D, 0x0075,
+                                        0x1004, 0x0080, 0x0081, 0x0082, 0x8002, 0x0073}));
   auto sub = samples::full_subscription().to_pl_cdr_le();
   ASSERT_TRUE(sub.has_value());
-  EXPECT_EQ(pids_of(*sub), (std::vector<std::uint16_t>{0x0050, 0x005A, 0x0005, 0x0007, 0x001D, 0x001A, 0x001F, 0x001B,
-                                                       0x0023, 0x0029, 0x002C, 0x002E, 0x002D, 0x0075, 0x0035, 0x1004,
-                                                       0x0080, 0x0081, 0x0082, 0x8002, 0x0073}));
+  EXPECT_EQ(pids_of(*sub),
+            (std::vector<std::uint16_t>{0x0050, 0x005A, 0x0005, 0x0007, 0x001D, 0x001A, 0x001F,
+                                        0x001B, 0x0023, 0x0029, 0x002C, 0x002E, 0x002D, 0x0075,
+                                        0x0035, 0x1004, 0x0080, 0x0081, 0x0082, 0x8002, 0x0073}));
   // Value layouts: reliability kind and max blocking time; data representation padded.
   auto list = ParameterList::from_bytes(std::span(*pub).subspan(4), true);
   ASSERT_TRUE(list.has_value());
@@ -179,22 +190,28 @@ TEST(EndpointDataTest, RequiredParametersAndTheirErrors) {
     WireFormatError error;
   };
   const std::vector<Case> cases = {
-      {"no endpoint guid", {{PID_TOPIC_NAME, std::string(kTopicHex)}, {PID_TYPE_NAME, std::string(kTypeHex)}},
+      {"no endpoint guid",
+       {{PID_TOPIC_NAME, std::string(kTopicHex)}, {PID_TYPE_NAME, std::string(kTypeHex)}},
        out_of_range("ENDPOINT_GUID missing or wrong length")},
       {"endpoint guid of 20 bytes",
-       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex) + "00 00 00 00"}, {PID_TOPIC_NAME, std::string(kTopicHex)},
+       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex) + "00 00 00 00"},
+        {PID_TOPIC_NAME, std::string(kTopicHex)},
         {PID_TYPE_NAME, std::string(kTypeHex)}},
        out_of_range("ENDPOINT_GUID missing or wrong length")},
-      {"no topic", {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TYPE_NAME, std::string(kTypeHex)}},
+      {"no topic",
+       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TYPE_NAME, std::string(kTypeHex)}},
        out_of_range("TOPIC_NAME missing")},
-      {"no type", {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TOPIC_NAME, std::string(kTopicHex)}},
+      {"no type",
+       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TOPIC_NAME, std::string(kTopicHex)}},
        out_of_range("TYPE_NAME missing")},
       {"topic without terminator",
-       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TOPIC_NAME, "04 00 00 00 61 62 63 64"},
+       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)},
+        {PID_TOPIC_NAME, "04 00 00 00 61 62 63 64"},
         {PID_TYPE_NAME, std::string(kTypeHex)}},
        out_of_range("CDR string missing null terminator")},
       {"type truncated",
-       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)}, {PID_TOPIC_NAME, std::string(kTopicHex)},
+       {{PID_ENDPOINT_GUID, std::string(kEndpointGuidHex)},
+        {PID_TOPIC_NAME, std::string(kTopicHex)},
         {PID_TYPE_NAME, "09 00 00 00 61 62 63 64"}},
        WireFormatError::UnexpectedEof{13, 0}},
   };
@@ -314,14 +331,9 @@ TEST(DataRepresentationTest, Negotiates) {
     std::optional<std::int16_t> agreed;
   };
   const std::vector<Case> cases = {
-      {{2, 0}, {0}, true, 0},
-      {{2, 0}, {0}, false, std::nullopt},
-      {{}, {}, false, 0},
-      {{}, {0, 2}, false, 0},
-      {{2}, {}, true, std::nullopt},
-      {{1, 2, 0}, {0, 2}, true, 2},
-      {{2, 0}, {2}, false, 2},
-      {{1}, {0, 2}, true, std::nullopt},
+      {{2, 0}, {0}, true, 0},  {{2, 0}, {0}, false, std::nullopt}, {{}, {}, false, 0},
+      {{}, {0, 2}, false, 0},  {{2}, {}, true, std::nullopt},      {{1, 2, 0}, {0, 2}, true, 2},
+      {{2, 0}, {2}, false, 2}, {{1}, {0, 2}, true, std::nullopt},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(negotiate(c.writer, c.reader, c.first_match), c.agreed);
@@ -349,7 +361,8 @@ TEST(ShmLocatorTest, AppendsBeforeTheSentinel) {
   };
   const std::vector<Case> cases = {
       {"short", hex("01 00 00"), 4, "inject_pid_shm_locator: bytes too short"},
-      {"no sentinel", hex("00 03 00 00 02 00 00 00"), 4, "inject_pid_shm_locator: missing PID_SENTINEL trailer"},
+      {"no sentinel", hex("00 03 00 00 02 00 00 00"), 4,
+       "inject_pid_shm_locator: missing PID_SENTINEL trailer"},
       {"locator too long", hex("01 00 00 00"), 65533, "inject_pid_shm_locator: locator > u16::MAX"},
   };
   for (const Case& c : cases) {
@@ -365,7 +378,8 @@ TEST(ShmLocatorTest, AppendsBeforeTheSentinel) {
 }
 
 TEST(ParticipantMessageDataTest, RoundTripsBothByteOrders) {
-  const ParticipantMessageData message{samples::sample_guid(5, rtps::ENTITYID_PARTICIPANT), 0x00000002, {1, 2, 3}};
+  const ParticipantMessageData message{
+      samples::sample_guid(5, rtps::ENTITYID_PARTICIPANT), 0x00000002, {1, 2, 3}};
   const ParticipantMessageData empty{samples::sample_guid(6, rtps::ENTITYID_PARTICIPANT), 0, {}};
   const ParticipantMessageData largest{samples::sample_guid(7, rtps::ENTITYID_PARTICIPANT), 1,
                                        std::vector<std::uint8_t>(MAX_DATA_LEN, 9)};
@@ -383,12 +397,15 @@ TEST(ParticipantMessageDataTest, RoundTripsBothByteOrders) {
 }
 
 TEST(ParticipantMessageDataTest, ReadsTheShortLayout) {
-  auto m = ParticipantMessageData::from_cdr(hex("00 01 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 01 00 00 00 00 00 00 00"));
+  auto m = ParticipantMessageData::from_cdr(
+      hex("00 01 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 01 00 00 00 00 00 00 00"));
   ASSERT_TRUE(m.has_value());
-  EXPECT_EQ(m->participant_guid, rtps::Guid::from_bytes(std::span<const std::uint8_t, 16>(hex(kGuidHex).data(), 16)));
+  EXPECT_EQ(m->participant_guid,
+            rtps::Guid::from_bytes(std::span<const std::uint8_t, 16>(hex(kGuidHex).data(), 16)));
   EXPECT_EQ(m->kind, 1u);
   EXPECT_TRUE(m->data.empty());
-  auto with_data = ParticipantMessageData::from_cdr(hex("00 06 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 00 01 00 00 00 02 AA BB"));
+  auto with_data = ParticipantMessageData::from_cdr(
+      hex("00 06 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 00 01 00 00 00 02 AA BB"));
   ASSERT_TRUE(with_data.has_value());
   EXPECT_EQ(with_data->kind, 1u);
   EXPECT_EQ(with_data->data, (std::vector<std::uint8_t>{0xAA, 0xBB}));
@@ -410,7 +427,8 @@ TEST(ParticipantMessageDataTest, RejectsMalformedMessages) {
       {"first byte set", hex("01 01 00 00"), WireFormatError::UnsupportedEncapsulation{{0x01, 0x01}}},
       {"body of 19", std::vector<std::uint8_t>(23, 0), WireFormatError::UnexpectedEof{24, 4}},
       {"data above cap", too_long, out_of_range("ParticipantMessageData.data exceeds MAX_DATA_LEN")},
-      {"data missing", hex("00 01 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 01 C1 00 00 00 00 05 00 00 00 01"),
+      {"data missing",
+       hex("00 01 00 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 00 00 01 C1 00 00 00 00 05 00 00 00 01"),
        WireFormatError::UnexpectedEof{5, 28}},
   };
   for (const Case& c : cases) {

@@ -16,7 +16,8 @@ using test::hex;
 WireFormatError out_of_range(std::string_view text) { return WireFormatError::ValueOutOfRange{text}; }
 
 TEST(ValueCodecTest, StringEncodingsRoundTrip) {
-  for (const std::string& text : std::vector<std::string>{"", "a", "abc", "Text", "topic/ü", std::string(70000, 'x')}) {
+  for (const std::string& text :
+       std::vector<std::string>{"", "a", "abc", "Text", "topic/ü", std::string(70000, 'x')}) {
     SCOPED_TRACE(text.size());
     auto bytes = encode_cdr_string_le(text);
     ASSERT_TRUE(bytes.has_value());
@@ -124,7 +125,8 @@ TEST(PropertyListTest, EncodesWireExample) {
 }
 
 TEST(PropertyListTest, RoundTripsBothByteOrders) {
-  WirePropertyList list{{{"dds.sec.auth.plugin_class", "DDS:Auth:PKI-DH:1.0"}, {"", ""}, {"key", std::string(300, 'v')}}};
+  WirePropertyList list{
+      {{"dds.sec.auth.plugin_class", "DDS:Auth:PKI-DH:1.0"}, {"", ""}, {"key", std::string(300, 'v')}}};
   for (bool little_endian : {true, false}) {
     auto bytes = list.encode(little_endian);
     ASSERT_TRUE(bytes.has_value());
@@ -192,7 +194,8 @@ TEST(PropertyListTest, EncodeRefusesWhatCannotBeReadBack) {
   too_many.properties.resize(MAX_PROPERTIES + 1);
   const std::vector<Case> cases = {
       {"too many", too_many, "PropertyList: exceeds MAX_PROPERTIES"},
-      {"inner NUL in value", WirePropertyList{{{"a", std::string("b\0c", 3)}}}, "PropertyList: string contains inner null byte"},
+      {"inner NUL in value", WirePropertyList{{{"a", std::string("b\0c", 3)}}},
+       "PropertyList: string contains inner null byte"},
       {"name too long", WirePropertyList{{{std::string(MAX_PROPERTY_STRING_LEN, 'n'), "v"}}},
        "PropertyList: string exceeds MAX_PROPERTY_STRING_LEN"},
   };

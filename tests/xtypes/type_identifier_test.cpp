@@ -26,7 +26,8 @@ std::vector<std::uint8_t> encode(const TypeIdentifier& id, bool little_endian = 
   return writer.take();
 }
 
-std::expected<TypeIdentifier, cdr::DecodeError> decode(std::span<const std::uint8_t> bytes, bool little_endian = true) {
+std::expected<TypeIdentifier, cdr::DecodeError> decode(std::span<const std::uint8_t> bytes,
+                                                       bool little_endian = true) {
   cdr::BufferReader reader(bytes, little_endian);
   return TypeIdentifier::decode_with_depth(reader, 0);
 }
@@ -34,7 +35,8 @@ std::expected<TypeIdentifier, cdr::DecodeError> decode(std::span<const std::uint
 // Sequences nested `levels` deep around an int32.
 TypeIdentifier nested_sequences(int levels) {
   TypeIdentifier id = int32();
-  for (int i = 0; i < levels; ++i) id = TypeIdentifier{PlainSequenceSmall{{EK_MINIMAL, 0}, 5, ChildIdentifier(id)}};
+  for (int i = 0; i < levels; ++i)
+    id = TypeIdentifier{PlainSequenceSmall{{EK_MINIMAL, 0}, 5, ChildIdentifier(id)}};
   return id;
 }
 
@@ -53,23 +55,31 @@ TEST(TypeIdentifierTest, EncodesKnownLayoutsAndDecodesThemBack) {
       {"string8 large", TypeIdentifier{String8Large{1000}}, "71 00 00 00 E8 03 00 00"},
       {"string16 small", TypeIdentifier{String16Small{7}}, "72 07"},
       {"string16 large", TypeIdentifier{String16Large{0x01020304}}, "73 00 00 00 04 03 02 01"},
-      {"sequence small", TypeIdentifier{PlainSequenceSmall{{0xF1, 0}, 5, ChildIdentifier(int32())}}, "80 F1 00 00 05 04"},
+      {"sequence small", TypeIdentifier{PlainSequenceSmall{{0xF1, 0}, 5, ChildIdentifier(int32())}},
+       "80 F1 00 00 05 04"},
       {"sequence large", TypeIdentifier{PlainSequenceLarge{{0xF2, 0x1234}, 100000, ChildIdentifier(int32())}},
        "81 F2 34 12 A0 86 01 00 04"},
       {"array small", TypeIdentifier{PlainArraySmall{{0xF1, 1}, {2, 3}, ChildIdentifier(int32())}},
        "90 F1 01 00 02 00 00 00 02 03 04"},
       {"array large", TypeIdentifier{PlainArrayLarge{{0xF1, 0}, {70000}, ChildIdentifier(int32())}},
        "91 F1 00 00 01 00 00 00 70 11 01 00 04"},
-      {"map small", TypeIdentifier{PlainMapSmall{{0xF1, 0}, 9, ChildIdentifier(int32()), 0x0002,
-                                                 ChildIdentifier(TypeIdentifier{String8Small{4}})}},
+      {"map small",
+       TypeIdentifier{PlainMapSmall{
+           {0xF1, 0}, 9, ChildIdentifier(int32()), 0x0002, ChildIdentifier(TypeIdentifier{String8Small{4}})}},
        "A0 F1 00 00 09 04 02 00 70 04"},
-      {"map large", TypeIdentifier{PlainMapLarge{{0xF1, 0}, 300, ChildIdentifier(int32()), 0x0001,
-                                                 ChildIdentifier(TypeIdentifier{Primitive{PrimitiveKind::Uint8}})}},
+      {"map large",
+       TypeIdentifier{PlainMapLarge{{0xF1, 0},
+                                    300,
+                                    ChildIdentifier(int32()),
+                                    0x0001,
+                                    ChildIdentifier(TypeIdentifier{Primitive{PrimitiveKind::Uint8}})}},
        "A1 F1 00 00 2C 01 00 00 04 00 01 00 0D"},
       {"scc", TypeIdentifier{StronglyConnectedComponent{hash_of(1), 3, 2}},
        "B0 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 00 03 00 00 00 02 00 00 00"},
-      {"minimal", TypeIdentifier{EquivalenceMinimal{hash_of(0x10)}}, "F1 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D"},
-      {"complete", TypeIdentifier{EquivalenceComplete{hash_of(0x20)}}, "F2 20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D"},
+      {"minimal", TypeIdentifier{EquivalenceMinimal{hash_of(0x10)}},
+       "F1 10 11 12 13 14 15 16 17 18 19 1A 1B 1C 1D"},
+      {"complete", TypeIdentifier{EquivalenceComplete{hash_of(0x20)}},
+       "F2 20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D"},
       {"opaque", TypeIdentifier{OpaqueIdentifier{0x0E}}, "0E"},
   };
   for (const ByteCase& c : cases) {
@@ -95,7 +105,8 @@ TEST(TypeIdentifierTest, AlignmentCountsFromWriterStart) {
   cdr::BufferWriter writer(true);
   writer.write_u8(0xAA);
   ASSERT_TRUE(TypeIdentifier{String8Large{1}}.encode_into(writer).has_value());
-  EXPECT_EQ(std::vector<std::uint8_t>(writer.bytes().begin(), writer.bytes().end()), hex("AA 71 00 00 01 00 00 00"));
+  EXPECT_EQ(std::vector<std::uint8_t>(writer.bytes().begin(), writer.bytes().end()),
+            hex("AA 71 00 00 01 00 00 00"));
 }
 
 TEST(TypeIdentifierTest, UnnamedDiscriminatorsAreOpaque) {
@@ -124,7 +135,8 @@ TEST(TypeIdentifierTest, StronglyConnectedComponentBoundsAreCheckedOnEncode) {
     auto r = TypeIdentifier{StronglyConnectedComponent{hash_of(0), c.length, c.index}}.encode_into(writer);
     EXPECT_EQ(r.has_value(), c.ok);
     if (!c.ok) {
-      EXPECT_EQ(r.error(), cdr::EncodeError(cdr::EncodeError::ValueTooLarge{"SCC scc_length/scc_index invalid"}));
+      EXPECT_EQ(r.error(),
+                cdr::EncodeError(cdr::EncodeError::ValueTooLarge{"SCC scc_length/scc_index invalid"}));
     }
   }
 }
@@ -164,7 +176,8 @@ TEST(TypeIdentifierTest, TruncatedAndOversizedInputFails) {
       {"map small without bound", "A0 F1 00 00", cdr::DecodeError::UnexpectedEof{1, 4}},
       {"short hash", "F1 01 02 03", cdr::DecodeError::UnexpectedEof{14, 1}},
       {"sequence without element", "80 F1 00 00 05", cdr::DecodeError::UnexpectedEof{1, 5}},
-      {"small array count beyond data", "90 F1 00 00 FF FF 00 00 01", cdr::DecodeError::UnexpectedEof{65535, 8}},
+      {"small array count beyond data", "90 F1 00 00 FF FF 00 00 01",
+       cdr::DecodeError::UnexpectedEof{65535, 8}},
       {"large array with a million dimensions", "91 F1 00 00 40 42 0F 00 01 00 00 00 02 00 00 00 03 00 00 00",
        cdr::DecodeError::UnexpectedEof{4, 20}},
   };
