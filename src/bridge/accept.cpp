@@ -24,8 +24,15 @@ void refuse_busy(UniqueFd socket) {
 }
 
 void run_connection_thread(ConnectionId id, int fd, const std::shared_ptr<ServerState>& state) {
+  websocket::WsStream stream = websocket::WsStream::plain(fd);
+  if (state->security->tls_files) {
+    // Never serve in the clear what is configured to be encrypted.
+    state->metrics.errors->inc();
+    log_line("tls handshake err conn=" + std::to_string(id) + ": TLS termination is not available");
+    return;
+  }
   // Without TLS the stream is the plain socket and there is no mTLS subject.
-  (void)serve_connection(id, websocket::WsStream::plain(fd), std::nullopt, *state);
+  (void)serve_connection(id, std::move(stream), std::nullopt, *state);
 }
 
 void start_connection(UniqueFd socket, const std::shared_ptr<ServerState>& state) {
