@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "access/daemon_security.hpp"
+#include "bridge/accept.hpp"
 #include "common/log.hpp"
 #include "daemon/listener.hpp"
 #include "daemon/signals.hpp"
@@ -26,6 +28,10 @@ void DaemonHandle::shutdown() {
 
   wake_by_connecting(bound_address, kWakeConnectTimeout);
   if (admin_address) wake_by_connecting(*admin_address, kWakeConnectTimeout);
+  if (router) {
+    const std::lock_guard lock(router->mutex);
+    router->router.broadcast_shutdown();
+  }
 
   join(accept_thread);
   for (std::thread& pump : pump_threads) {
@@ -47,6 +53,9 @@ std::expected<DaemonHandle, ServerError> start(config::DaemonConfig config) {
   handle.metrics = observability::BridgeMetrics::register_in(*handle.registry);
   handle.ready_flag = make_flag(true);
 
+  auto security = access::ctx_from_daemon_config(config);
+  if (!security) return std::unexpected(ServerError::bind("security: " + security.error().to_string()));
+
   auto listener = bind_listener(config.listen);
   if (!listener) return std::unexpected(std::move(listener.error()));
   handle.listener = std::move(listener->socket);
@@ -55,6 +64,18 @@ std::expected<DaemonHandle, ServerError> start(config::DaemonConfig config) {
 
   handle.shutdown_flag = make_flag(false);
   handle.reload_flag = make_flag(false);
+  handle.router = std::make_shared<bridge::SharedRouter>();
+
+  auto state = std::make_shared<bridge::ServerState>();
+  state->shutdown = handle.shutdown_flag;
+  state->router = handle.router;
+  state->topics = std::make_shared<const std::vector<config::TopicConfig>>(config.topics);
+  state->writers = std::make_shared<const bridge::WriterMap>();  // filled once topics are bound to DDS
+  state->security = std::make_shared<const access::SecurityCtx>(std::move(*security));
+  state->metrics = handle.metrics;
+  auto accept_thread = bridge::start_accept_thread(std::move(handle.listener), std::move(state));
+  if (!accept_thread) return std::unexpected(ServerError::io(accept_thread.error().what()));
+  handle.accept_thread = std::move(*accept_thread);
 
   auto watcher = install_signal_watcher(handle.shutdown_flag, handle.reload_flag);
   if (watcher) {

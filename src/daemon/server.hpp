@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge/router.hpp"
 #include "common/unique_fd.hpp"
 #include "config/daemon_config.hpp"
 #include "daemon/flags.hpp"
@@ -41,6 +42,7 @@ class DaemonHandle {
   SharedFlag reload_flag;                     // raised by SIGHUP
   SharedFlag ready_flag;                      // true once started, cleared by shutdown()
   UniqueFd listener;                          // held here until an accept thread owns it
+  std::shared_ptr<bridge::SharedRouter> router;  // subscriptions and connection queues
   std::optional<std::thread> accept_thread;
   std::optional<std::thread> admin_thread;
   std::optional<std::thread> otlp_thread;
