@@ -24,6 +24,12 @@ void append_data_prefix(std::vector<std::uint8_t>& out, std::uint16_t extra_flag
   append_sequence_number(out, sn, little_endian);
 }
 
+// One E flag covers the whole body, and inline QoS values are opaque bytes that cannot be
+// converted: a body carrying inline QoS is written in the order of its inline QoS.
+bool body_order(const std::optional<EncodedParameterList>& qos, bool requested) {
+  return qos ? qos->little_endian : requested;
+}
+
 std::size_t inline_qos_size(const std::optional<EncodedParameterList>& qos) { return qos ? qos->bytes.size() : 0; }
 
 
@@ -34,6 +40,7 @@ std::size_t DataSubmessage::body_size() const {
 }
 
 std::uint8_t DataSubmessage::write_body_into(std::vector<std::uint8_t>& out, bool little_endian) const {
+  little_endian = body_order(inline_qos, little_endian);
   out.reserve(out.size() + body_size());
   append_data_prefix(out, extra_flags, kDataOctetsToInlineQos, reader_id, writer_id, writer_sn, little_endian);
   std::uint8_t flags = little_endian ? FLAG_E : 0;
@@ -88,6 +95,7 @@ std::size_t DataFragSubmessage::body_size() const {
 }
 
 std::uint8_t DataFragSubmessage::write_body_into(std::vector<std::uint8_t>& out, bool little_endian) const {
+  little_endian = body_order(inline_qos, little_endian);
   out.reserve(out.size() + body_size());
   append_data_prefix(out, extra_flags, kDataFragOctetsToInlineQos, reader_id, writer_id, writer_sn, little_endian);
   body_io::append_u32(out, fragment_starting_num, little_endian);

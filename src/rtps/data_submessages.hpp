@@ -33,8 +33,9 @@ struct DataSubmessage {
   bool has_key = false;               // flag K
   bool non_standard_payload = false;  // flag N
 
-  // Appends the body to out and returns the flag byte. The inline QoS bytes are copied as
-  // they are: they must be encoded in the requested byte order.
+  // Appends the body to out and returns the flag byte (E tells the order used). Inline QoS
+  // bytes are copied as they are, so a body with inline QoS is written in the inline
+  // QoS's byte order whatever `little_endian` asks for.
   std::uint8_t write_body_into(std::vector<std::uint8_t>& out, bool little_endian) const;
   [[nodiscard]] SubmessageBody write_body(bool little_endian) const;
   // Exact length of the body write_body produces.

@@ -17,6 +17,14 @@ void pad_body(std::vector<std::uint8_t>& out, std::size_t body_at) {
   out.resize(body_at + padded_body_size(out.size() - body_at), 0);
 }
 
+// Fills in the flag byte and octetsToNextHeader (in the order the E flag gives) of the
+// submessage whose header starts at header_at and whose padded body ends the buffer.
+void write_submessage_header_fields(std::vector<std::uint8_t>& out, std::size_t header_at, std::uint8_t flags) {
+  out[header_at + 1] = flags;
+  const auto length = static_cast<std::uint16_t>(out.size() - header_at - SUBMESSAGE_HEADER_SIZE);
+  cdr::store_u16(out.data() + header_at + 2, length, (flags & FLAG_E) != 0);
+}
+
 std::string_view too_large_text(std::uint8_t id) {
   switch (id) {
     case SUBMESSAGE_DATA: return "DATA body exceeds u16::MAX";
@@ -53,9 +61,7 @@ std::size_t MessageBuilder::begin_submessage(std::uint8_t id) {
 void MessageBuilder::end_submessage(std::size_t header_at, std::uint8_t flags) {
   const std::size_t body_at = header_at + SUBMESSAGE_HEADER_SIZE;
   pad_body(buffer_, body_at);
-  // The header is little-endian whatever the flags say.
-  buffer_[header_at + 1] = static_cast<std::uint8_t>(flags | FLAG_E);
-  cdr::store_u16(buffer_.data() + header_at + 2, static_cast<std::uint16_t>(buffer_.size() - body_at), true);
+  write_submessage_header_fields(buffer_, header_at, flags);
   ++submessage_count_;
 }
 
@@ -63,7 +69,8 @@ bool MessageBuilder::append(std::uint8_t id, std::uint8_t flags, std::span<const
   if (!fits(body.size())) return false;
   const std::size_t header_at = begin_submessage(id);
   buffer_.insert(buffer_.end(), body.begin(), body.end());
-  end_submessage(header_at, flags);
+  // Bodies handed in as bytes are little-endian.
+  end_submessage(header_at, static_cast<std::uint8_t>(flags | FLAG_E));
   return true;
 }
 
@@ -129,9 +136,7 @@ std::expected<std::vector<std::uint8_t>, WireFormatError> encode_data_datagram(
     out.insert(out.end(), {SUBMESSAGE_DATA, 0, 0, 0});
     const std::uint8_t flags = data.write_body_into(out, true);
     pad_body(out, header_at + SUBMESSAGE_HEADER_SIZE);
-    out[header_at + 1] = flags;
-    cdr::store_u16(out.data() + header_at + 2,
-                   static_cast<std::uint16_t>(out.size() - header_at - SUBMESSAGE_HEADER_SIZE), true);
+    write_submessage_header_fields(out, header_at, flags);
   }
   return out;
 }

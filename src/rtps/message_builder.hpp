@@ -24,10 +24,10 @@ struct OutboundDatagram {
   std::shared_ptr<const LocatorList> targets;
 };
 
-// Builds one datagram of at most mtu bytes. Every submessage header is little-endian with
-// E set by the caller's flags; bodies are padded with zeros to a multiple of 4 so that
-// the next submessage starts aligned, and the padding counts in octetsToNextHeader and
-// in the fit test.
+// Builds one datagram of at most mtu bytes. Bodies are little-endian (E set) unless a
+// record carries big-endian inline QoS; they are padded with zeros to a multiple of 4 so
+// that the next submessage starts aligned, and the padding counts in octetsToNextHeader
+// and in the fit test.
 class MessageBuilder {
  public:
   // An mtu below 20 is a programming error and stops the process.

@@ -221,6 +221,27 @@ TEST(EncodeDataDatagram, WritesHeaderAndPaddedDataSubmessages) {
   EXPECT_EQ(encode_data_datagram(h, huge).error(), range("DATA submessage body exceeds u16::MAX"));
 }
 
+TEST(EncodeDataDatagram, KeepsBigEndianInlineQosConsistentWithItsBody) {
+  // Inline QoS received big-endian is forwarded as it is: the whole DATA follows its order.
+  DataSubmessage data = data_with_payload(4, 9);
+  data.inline_qos = EncodedParameterList{SharedBytes::copy_of(hex("0071 0004 00000001 0001 0000")), false};
+  const DataSubmessage datas[] = {data};
+  auto bytes = encode_data_datagram(MessageHeader{}, datas);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ((*bytes)[21], DATA_FLAG_Q | DATA_FLAG_D);  // E clear
+  auto decoded = decode_datagram(*bytes);
+  ASSERT_TRUE(decoded) << to_string(decoded.error());
+  EXPECT_EQ(entry<DataSubmessage>(*decoded, 0), data);
+
+  DatagramPacker packer(kPrefix, VENDORID_KELVANE, 1400, nullptr);
+  ASSERT_TRUE(packer.append_record(SUBMESSAGE_DATA, data));
+  const auto packed = std::move(packer).finish();
+  ASSERT_EQ(packed.size(), 1U);
+  auto unpacked = decode_datagram(packed[0].bytes);
+  ASSERT_TRUE(unpacked);
+  EXPECT_EQ(entry<DataSubmessage>(*unpacked, 0), data);
+}
+
 TEST(MessageBuilder, AppendsWhileThePaddedBodyFits) {
   auto targets = std::make_shared<const LocatorList>(LocatorList{Locator::udpv4({127, 0, 0, 1}, 7411)});
   MessageBuilder builder(kPrefix, VENDORID_KELVANE, 100, targets);
