@@ -1,5 +1,8 @@
 #include "bridge/connection.hpp"
 
+#include <sys/socket.h>
+#include <sys/time.h>
+
 #include <chrono>
 #include <utility>
 #include <vector>
@@ -39,6 +42,14 @@ class ActiveConnection {
  private:
   observability::GaugeHandle active_;
 };
+
+void set_send_stall_limit(int fd, std::chrono::milliseconds limit) {
+  const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(limit).count();
+  timeval tv{};
+  tv.tv_sec = static_cast<time_t>(micros / 1000000);
+  tv.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+  (void)::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
 
 void register_with_router(ServerState& state, ConnectionId id, QueueSender sender,
                           const std::optional<std::string>& path_topic) {
@@ -97,6 +108,7 @@ std::expected<void, std::string> serve_connection(ConnectionId id, websocket::Ws
     return std::unexpected(written.error().message());
   }
 
+  set_send_stall_limit(stream.native_handle(), state.limits.send_stall_limit);
   ConnectionQueue queue = make_connection_queue(state.limits.max_queued_bytes, state.limits.max_queued_messages);
   register_with_router(state, id, std::move(queue.sender), path_topic);
 

@@ -22,8 +22,13 @@ bool send_sample(SenderContext& ctx, const RouterMsg::Sample& sample) {
   const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::vector<std::uint8_t> frame = websocket::encode_server_frame(websocket::Opcode::Text, {data, text.size()});
   ctx.bytes_out->add(frame.size());
-  if (!ctx.stream->write_all(frame)) {
+  if (auto written = ctx.stream->write_all(frame); !written) {
     ctx.errors->inc();
+    if (websocket::is_timeout(written.error())) {
+      log_line("send stalled conn=" + std::to_string(ctx.id) + ": client not reading, closing");
+    }
+    // A frame may have been cut short: nothing more can be framed on this stream.
+    ctx.control->closed_by_sender.store(true);
     return false;
   }
   ctx.frames_out->inc();

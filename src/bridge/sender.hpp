@@ -25,7 +25,8 @@ inline constexpr std::uint16_t kClosePolicyViolation = 1008;
 struct ConnectionControl {
   // A Close the receive loop wants sent when the sender thread ends; 0 for none.
   std::atomic<std::uint16_t> close_status{0};
-  // Set by the sender thread when it closed the connection; the receive loop then ends.
+  // Set by the sender thread when it closed the connection or a write to the client
+  // failed; the receive loop then ends.
   std::atomic<bool> closed_by_sender{false};
 };
 

@@ -32,8 +32,13 @@ using WriterMap = std::map<std::string, TopicWriter, std::less<>>;
 // Concurrent connections served at once; beyond it new sockets get a 503 answer.
 inline constexpr std::size_t kMaxConnections = 4096;
 
+// How long a write to a client may make no progress at all before the client is
+// dropped: a client that stops reading must not hold its threads and queue forever.
+inline constexpr std::chrono::milliseconds kSendStallLimit{5000};
+
 struct ServerLimits {
   std::size_t max_connections = kMaxConnections;
+  std::chrono::milliseconds send_stall_limit = kSendStallLimit;
   std::size_t max_queued_bytes = kMaxQueuedBytes;
   std::size_t max_queued_messages = kMaxQueuedMessages;
 };

@@ -277,6 +277,7 @@ TEST(BridgeServer, ShutdownSendsGoingAwayToEveryOpenConnection) {
 TEST(BridgeServer, SlowConsumerIsClosedWithoutSlowingOthers) {
   ServerOptions options;
   options.limits.max_queued_bytes = std::size_t{2} << 20;
+  options.limits.send_stall_limit = 60s;  // the queue bound, not the stall limit, is under test
   InProcessServer server(std::move(options));
   OpenClient slow(server, "/", 1);
   OpenClient fast(server, "/", 2);
@@ -312,6 +313,25 @@ TEST(BridgeServer, SlowConsumerIsClosedWithoutSlowingOthers) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
             "[kelvane-ws-bridged] slow consumer conn=1: outbound queue over its limit, closing\n");
   EXPECT_EQ(server.metrics().errors->get(), 1u);
+}
+
+TEST(BridgeServer, ClientThatStopsReadingIsDroppedAfterTheStallLimit) {
+  ServerOptions options;
+  options.limits.send_stall_limit = 200ms;
+  InProcessServer server(std::move(options));
+  OpenClient stalled(server, "/", 1);
+  ASSERT_TRUE(stalled.client.send_text(R"({"op":"subscribe","topic":"T"})"));
+  EXPECT_EQ(server.wait_value(server.metrics().frames_in, 1), 1u);
+
+  ::testing::internal::CaptureStderr();
+  // 32 MiB: more than the socket buffers hold, less than the queue bound.
+  const SharedBytes payload = bytes(std::string(std::size_t{256} << 10, 'x'));
+  for (int i = 0; i < 128; ++i) EXPECT_EQ(server.dispatch("T", payload), 1u);
+  EXPECT_EQ(server.wait_value(server.metrics().connections_active, 0), 0) << "the stalled connection ended";
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "[kelvane-ws-bridged] send stalled conn=1: client not reading, closing\n");
+  EXPECT_EQ(server.metrics().errors->get(), 1u);
+  EXPECT_LT(server.metrics().frames_out->get(), 128u);
 }
 
 TEST(BridgeServer, ConnectionsBeyondTheLimitGet503) {
