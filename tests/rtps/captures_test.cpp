@@ -16,6 +16,7 @@ struct CaptureStats {
   std::size_t spdp_announcements = 0;
   std::size_t sedp_publications = 0;
   std::size_t user_samples = 0;
+  std::size_t disposals = 0;  // DATA without D whose inline QoS carries PID_STATUS_INFO
   std::set<VendorId> vendors;
 };
 
@@ -30,6 +31,7 @@ CaptureStats decode_capture(const std::string& name) {
     for (const auto& sub : decoded->submessages) {
       ++stats.kinds[sub.index()];
       if (const auto* data = std::get_if<DataSubmessage>(&sub)) {
+        if (!data->has_data && data->inline_qos && data->inline_qos->find(PID_STATUS_INFO)) ++stats.disposals;
         if (data->writer_id == ENTITYID_SPDP_BUILTIN_PARTICIPANT_ANNOUNCER) ++stats.spdp_announcements;
         if (data->writer_id == ENTITYID_SEDP_BUILTIN_PUBLICATIONS_ANNOUNCER) ++stats.sedp_publications;
         if (data->writer_id.entity_kind == EntityKind::UserWriterNoKey && data->has_data) {
@@ -51,6 +53,7 @@ CaptureStats decode_capture(const std::string& name) {
 std::size_t index_of(const ParsedSubmessage& s) { return s.index(); }
 
 TEST(Captures, EveryRtpsDatagramOfEveryCaptureDecodes) {
+  std::size_t disposals = 0;
   const std::size_t data_index = index_of(DataSubmessage{});
   const std::size_t frag_index = index_of(DataFragSubmessage{});
   const std::size_t heartbeat_index = index_of(HeartbeatSubmessage{});
@@ -71,7 +74,10 @@ TEST(Captures, EveryRtpsDatagramOfEveryCaptureDecodes) {
     for (const auto size : stats.fragmented_sample_sizes) large = large || (size > 90'000 && size < 110'000);
     EXPECT_TRUE(large);
     EXPECT_EQ(stats.vendors.size(), std::string(name) == "cc" || std::string(name) == "ff" ? 1U : 2U);
+    disposals += stats.disposals;
   }
+  // Participants leaving at the end announce it with key-only DATA: D clear, status info inline.
+  EXPECT_GT(disposals, 0U);
 }
 
 }  // namespace
