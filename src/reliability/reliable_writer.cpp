@@ -58,7 +58,7 @@ ReliableWriter::ReliableWriter(ReliableWriterConfig config)
       vendor_id_(config.vendor_id),
       mtu_(config.mtu),
       fragment_size_(config.fragment_size),
-      counters_(observability::rtps_counters()) {
+      counters_(&observability::rtps_counters()) {
   if (fragment_size_ == 0) panic("fragment_size must be > 0");
   if (mtu_ < kMinMtu) panic("mtu must accommodate RTPS header");
   for (auto& proxy : config.reader_proxies) add_reader_proxy(std::move(proxy));
@@ -178,7 +178,7 @@ std::expected<OutboundDatagram, WireFormatError> ReliableWriter::gap_datagram(
 
 std::expected<void, WireFormatError> ReliableWriter::append_heartbeat(rtps::DatagramPacker& packer,
                                                                     const ReaderProxy& proxy, SequenceNumber first) {
-  counters_.heartbeats_sent->inc();
+  counters_->heartbeats_sent->inc();
   ++heartbeat_count_;
   rtps::HeartbeatSubmessage heartbeat;
   heartbeat.reader_id = proxy.remote_reader_guid.entity_id;
@@ -247,8 +247,8 @@ std::expected<void, WireFormatError> ReliableWriter::repair_fragments(
     const FragmentNumber number = *entry->second.begin();
     entry->second.erase(entry->second.begin());
     if (entry->second.empty()) requests.erase(entry);
-    counters_.retransmits->inc();
-    counters_.fragmented_samples->inc();
+    counters_->retransmits->inc();
+    counters_->fragmented_samples->inc();
     auto datagram = fragment_datagram(sn, payload_for(proxy, change->payload), number,
                                       proxy.remote_reader_guid.entity_id, targets);
     if (!datagram) return std::unexpected(datagram.error());
@@ -264,7 +264,7 @@ std::expected<void, WireFormatError> ReliableWriter::repair_changes(ReaderProxy&
   while (!proxy.requested_changes.empty()) {
     const SequenceNumber sn = *proxy.requested_changes.begin();
     proxy.requested_changes.erase(proxy.requested_changes.begin());
-    counters_.retransmits->inc();
+    counters_->retransmits->inc();
     const CacheChange* change = history_.find(sn);
     if (change == nullptr) {
       const auto body = gap_body(sn, proxy.remote_reader_guid.entity_id, writer_guid_.entity_id);
@@ -315,7 +315,7 @@ Datagrams ReliableWriter::tick(std::chrono::nanoseconds now) {
 
 void ReliableWriter::handle_acknack(const Guid& reader_guid, SequenceNumber base,
                                     std::span<const SequenceNumber> requested) {
-  counters_.acknacks_received->inc();
+  counters_->acknacks_received->inc();
   ReaderProxy* proxy = find_or_count(reader_guid);
   if (proxy == nullptr) return;
   // A reader cannot acknowledge what was never written.

@@ -107,7 +107,7 @@ class ReliableWriter {
   std::uint32_t heartbeat_count_ = 0;
   std::uint64_t nackfrag_count_ = 0;
   std::uint64_t unknown_reader_count_ = 0;
-  const observability::RtpsCounters& counters_;
+  const observability::RtpsCounters* counters_;
 };
 
 }  // namespace kelvane::reliability
