@@ -19,19 +19,21 @@ function(kelvane_module name)
   target_link_libraries(kelvane_${name} PUBLIC Threads::Threads ${ARG_DEPS})
 endfunction()
 
-# kelvane_test(<name> [DEPS <targets>...] [LABELS <labels>...]): one GoogleTest binary
-# test_<name> from every .cpp below the current directory, registered with CTest.
+# kelvane_test(<name> [DAEMON] [DEPS <targets>...] [LABELS <labels>...]): one GoogleTest
+# binary test_<name> from every .cpp below the current directory, registered with CTest.
+# DAEMON: the tests run the daemon binary, found through KELVANE_DAEMON_BINARY.
 # Tests labelled "dds" start DDS participants and run inside a private network namespace.
 function(kelvane_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "DAEMON" "" "DEPS;LABELS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   add_executable(test_${name} ${sources})
   target_include_directories(test_${name} PRIVATE "${CMAKE_SOURCE_DIR}/tests")
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_compile_definitions(test_${name} PRIVATE
-    KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
-    KELVANE_DAEMON_BINARY="$<TARGET_FILE:kelvane-ws-bridged>")
-  add_dependencies(test_${name} kelvane-ws-bridged)
+  target_compile_definitions(test_${name} PRIVATE KELVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(ARG_DAEMON)
+    target_compile_definitions(test_${name} PRIVATE KELVANE_DAEMON_BINARY="$<TARGET_FILE:kelvane-ws-bridged>")
+    add_dependencies(test_${name} kelvane-ws-bridged)
+  endif()
   set(labels unit)
   if(ARG_LABELS)
     set(labels ${ARG_LABELS})

@@ -12,7 +12,8 @@ Labels Labels::with(std::string_view key, std::string_view value) && {
     return std::move(*this);
   }
   pairs_.emplace_back(key, std::string(value));
-  std::stable_sort(pairs_.begin(), pairs_.end(), [](const Pair& a, const Pair& b) { return a.first < b.first; });
+  // Keys are unique, so a plain sort orders the list the same way a stable one would.
+  std::sort(pairs_.begin(), pairs_.end(), [](const Pair& a, const Pair& b) { return a.first < b.first; });
   return std::move(*this);
 }
 
