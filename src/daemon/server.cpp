@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "access/daemon_security.hpp"
+#include "admin/start.hpp"
 #include "bridge/accept.hpp"
 #include "common/log.hpp"
 #include "daemon/listener.hpp"
@@ -38,7 +39,7 @@ void DaemonHandle::shutdown() {
     if (pump.joinable()) pump.join();
   }
   pump_threads.clear();
-  join(admin_thread);
+  admin.reset();
   join(otlp_thread);
   if (signal_watcher) stop_signal_watcher(*signal_watcher);
   signal_watcher.reset();
@@ -51,20 +52,24 @@ std::expected<DaemonHandle, ServerError> start(config::DaemonConfig config) {
   DaemonHandle handle;
   handle.registry = std::make_shared<observability::Registry>();
   handle.metrics = observability::BridgeMetrics::register_in(*handle.registry);
-  handle.ready_flag = make_flag(true);
 
   auto security = access::ctx_from_daemon_config(config);
   if (!security) return std::unexpected(ServerError::bind("security: " + security.error().to_string()));
+  if (config.tls_enabled) {
+    log_line("TLS active (cert=" + config.cert_file + ", mtls=" + (config.client_ca_file.empty() ? "false" : "true") +
+             ")");
+  }
+  log_line("auth-mode=" + config.auth_mode + " acl-entries=" + std::to_string(config.acl.size()));
+  handle.ready_flag = make_flag(true);
 
+  handle.router = std::make_shared<bridge::SharedRouter>();
   auto listener = bind_listener(config.listen);
   if (!listener) return std::unexpected(std::move(listener.error()));
-  handle.listener = std::move(listener->socket);
   handle.bound_address = std::move(listener->address);
   log_line("bound on " + handle.bound_address);
 
   handle.shutdown_flag = make_flag(false);
   handle.reload_flag = make_flag(false);
-  handle.router = std::make_shared<bridge::SharedRouter>();
 
   auto state = std::make_shared<bridge::ServerState>();
   state->shutdown = handle.shutdown_flag;
@@ -73,9 +78,21 @@ std::expected<DaemonHandle, ServerError> start(config::DaemonConfig config) {
   state->writers = std::make_shared<const bridge::WriterMap>();  // filled once topics are bound to DDS
   state->security = std::make_shared<const access::SecurityCtx>(std::move(*security));
   state->metrics = handle.metrics;
-  auto accept_thread = bridge::start_accept_thread(std::move(handle.listener), std::move(state));
+  auto accept_thread = bridge::start_accept_thread(std::move(listener->socket), std::move(state));
   if (!accept_thread) return std::unexpected(ServerError::io(accept_thread.error().what()));
   handle.accept_thread = std::move(*accept_thread);
+
+  if (const auto address = admin::admin_address(config)) {
+    auto endpoint = admin::start_admin_endpoint(*address, handle.registry, config.topics, handle.ready_flag,
+                                                handle.shutdown_flag);
+    if (endpoint) {
+      log_line(admin::started_message(*endpoint));
+      handle.admin_address = admin::to_string(endpoint->address);
+      handle.admin = std::move(*endpoint);
+    } else {
+      log_line(endpoint.error().message());
+    }
+  }
 
   auto watcher = install_signal_watcher(handle.shutdown_flag, handle.reload_flag);
   if (watcher) {

@@ -98,8 +98,9 @@ std::vector<DeliveredSample> ReliableReader::handle_data(const GuidPrefix& sourc
   std::vector<DeliveredSample> out;
   WriterProxyState* w = find_or_count(source, data.writer_id);
   if (w == nullptr || w->is_settled(data.writer_sn)) return out;
-  w->accept(CacheChange{data.serialized_payload, data.serialized_payload.size(), data.writer_sn,
-                        change_kind_of(data), key_hash_of(data)});
+  SharedBytes payload = rtps::without_payload_padding(data.serialized_payload);
+  const std::size_t length = payload.size();
+  w->accept(CacheChange{std::move(payload), length, data.writer_sn, change_kind_of(data), key_hash_of(data)});
   w->collect_in_order(out);
   return out;
 }
@@ -118,8 +119,9 @@ std::vector<DeliveredSample> ReliableReader::handle_data_frag(const GuidPrefix& 
                                                 frag.fragments_in_submessage, frag.fragment_size, frag.sample_size,
                                                 frag.fragment_data.span()});
   if (done) {
-    const std::size_t length = done->data.size();
-    w->accept(CacheChange{std::move(done->data), length, frag.writer_sn, ChangeKind::Alive, std::nullopt});
+    SharedBytes payload = rtps::without_payload_padding(done->data);
+    const std::size_t length = payload.size();
+    w->accept(CacheChange{std::move(payload), length, frag.writer_sn, ChangeKind::Alive, std::nullopt});
     w->collect_in_order(out);
   }
   if (!w->assembler.pending().empty() && !w->acknowledgement_due) w->acknowledgement_due = now;

@@ -39,6 +39,30 @@ std::size_t DataSubmessage::body_size() const {
   return DATA_MIN_BODY + inline_qos_size(inline_qos) + serialized_payload.size();
 }
 
+namespace {
+
+constexpr std::size_t kEncapsulationHeaderSize = 4;
+constexpr std::uint8_t kPaddingBits = 0x03;
+
+// The body of a DATA is padded to a multiple of 4 when it is framed, and the payload ends
+// the body; without this mark a receiver would take the padding for sample bytes.
+void announce_payload_padding(std::vector<std::uint8_t>& out, std::size_t payload_at) {
+  const std::size_t payload_size = out.size() - payload_at;
+  const auto padding = static_cast<std::uint8_t>((4 - payload_size % 4) % 4);
+  std::uint8_t& options = out[payload_at + kEncapsulationHeaderSize - 1];
+  if (payload_size < kEncapsulationHeaderSize || padding == 0 || (options & kPaddingBits) != 0) return;
+  options = static_cast<std::uint8_t>(options | padding);
+}
+
+}  // namespace
+
+SharedBytes without_payload_padding(const SharedBytes& payload) {
+  if (payload.size() < kEncapsulationHeaderSize) return payload;
+  const std::size_t padding = payload.data()[kEncapsulationHeaderSize - 1] & kPaddingBits;
+  if (payload.size() < kEncapsulationHeaderSize + padding) return payload;
+  return payload.slice(0, payload.size() - padding);
+}
+
 std::uint8_t DataSubmessage::write_body_into(std::vector<std::uint8_t>& out, bool little_endian) const {
   little_endian = body_order(inline_qos, little_endian);
   out.reserve(out.size() + body_size());
@@ -51,7 +75,9 @@ std::uint8_t DataSubmessage::write_body_into(std::vector<std::uint8_t>& out, boo
   if (has_data) flags |= DATA_FLAG_D;
   if (has_key) flags |= DATA_FLAG_K;
   if (non_standard_payload) flags |= DATA_FLAG_N;
+  const std::size_t payload_at = out.size();
   append_bytes(out, serialized_payload.span());
+  announce_payload_padding(out, payload_at);
   return flags;
 }
 

@@ -21,6 +21,11 @@ inline constexpr std::uint8_t DATA_FLAG_N = 0x10;  // non-standard payload
 inline constexpr std::size_t DATA_MIN_BODY = 20;
 inline constexpr std::size_t DATA_FRAG_MIN_BODY = 32;
 
+// A serialized payload starts with a 4-byte encapsulation header whose last two bits
+// count the alignment padding appended after the data; those bytes are not part of the
+// sample. Returns the payload without them (unchanged when no padding is announced).
+[[nodiscard]] SharedBytes without_payload_padding(const SharedBytes& payload);
+
 // DATA (0x15). Payload and inline QoS are shared slices: decoding copies nothing.
 struct DataSubmessage {
   std::uint16_t extra_flags = 0;

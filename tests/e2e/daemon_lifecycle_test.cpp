@@ -17,9 +17,12 @@ namespace {
 std::string log(const std::string& text) { return std::string(kLogPrefix) + text + "\n"; }
 
 // The three lines of a start without DDS topics on the given address.
+// The security line of a configuration without auth or ACL settings.
+constexpr const char* kDefaultSecurityLine = "auth-mode=none acl-entries=0";
+
 std::string start_lines(const std::string& listen, const std::string& bound, int domain, int topics) {
   return log("starting on " + listen + " domain=" + std::to_string(domain) + " topics=" + std::to_string(topics)) +
-         log("bound on " + bound) + log("running on " + bound);
+         log(kDefaultSecurityLine) + log("bound on " + bound) + log("running on " + bound);
 }
 
 // A listening socket on 127.0.0.1 that keeps its port busy.
@@ -96,7 +99,7 @@ TEST(DaemonLifecycle, ConfigFileEnvironmentAndOverrides) {
     const Completed run = run_to_exit({"--config", config.path(), "--listen", "127.0.0.1"},
                                       {{"KVL_E2E_DOMAIN", "17"}, {"KVL_E2E_LISTEN", std::nullopt}});
     EXPECT_EQ(run.status, ExitStatus::exited(2));
-    EXPECT_EQ(run.err, log("starting on 127.0.0.1 domain=17 topics=2") +
+    EXPECT_EQ(run.err, log("starting on 127.0.0.1 domain=17 topics=2") + log(kDefaultSecurityLine) +
                            log("bind error: invalid socket address: missing port"));
   }
   // --domain replaces the file's domain.
@@ -148,7 +151,7 @@ TEST(DaemonLifecycle, BindFailuresExitWithStatusTwo) {
   for (const auto& c : cases) {
     const Completed run = run_to_exit({"--listen", c.listen});
     EXPECT_EQ(run.status, ExitStatus::exited(2)) << c.listen;
-    EXPECT_EQ(run.err, log("starting on " + c.listen + " domain=0 topics=0") + log(c.line)) << c.listen;
+    EXPECT_EQ(run.err, log("starting on " + c.listen + " domain=0 topics=0") + log(kDefaultSecurityLine) + log(c.line)) << c.listen;
   }
 }
 

@@ -291,6 +291,7 @@ TEST(ReliableReader, FragmentsAreAssembledAndMissingOnesRequested) {
   auto reader = reader_with_writer();
   std::vector<std::uint8_t> sample(1000);
   for (std::size_t i = 0; i < sample.size(); ++i) sample[i] = static_cast<std::uint8_t>(i);
+  sample[3] = 0;  // encapsulation options: no padding announced
   EXPECT_TRUE(reader.handle_data_frag(kWriterPrefix, fragment(1, sample, 100, 2), 5ms).empty());
   EXPECT_TRUE(reader.handle_data_frag(kWriterPrefix, fragment(1, sample, 100, 5), 6ms).empty());
   const auto sent = requests(reader, 5ms);

@@ -31,8 +31,9 @@ constexpr std::uint64_t kRoundLimit = 200'000;
 
 // Sample bytes derived from writer and sequence number, so every delivery can be checked.
 std::vector<std::uint8_t> payload_of(std::size_t writer, SequenceNumber sn) {
-  // Every seventh sample is fragmented; the others are small DATA of a 4-byte multiple.
-  const std::size_t size = sn % 7 == 3 ? kLargeSample + static_cast<std::size_t>(sn % 5) : 64 + 4 * static_cast<std::size_t>(sn % 20);
+  // Every seventh sample is fragmented; the others are small DATA of every length modulo 4,
+  // so the alignment padding of DATA bodies must never reach the reader.
+  const std::size_t size = sn % 7 == 3 ? kLargeSample + static_cast<std::size_t>(sn % 5) : 61 + static_cast<std::size_t>(sn % 23);
   std::vector<std::uint8_t> bytes(size);
   std::uint64_t x = (writer + 1) * 0x9E3779B97F4A7C15ULL ^ static_cast<std::uint64_t>(sn) * 0xBF58476D1CE4E5B9ULL;
   for (auto& b : bytes) {
@@ -40,9 +41,21 @@ std::vector<std::uint8_t> payload_of(std::size_t writer, SequenceNumber sn) {
     x *= 0x94D049BB133111EBULL;
     b = static_cast<std::uint8_t>(x >> 56);
   }
+  // Encapsulation header: XCDR2 little-endian, options 0.
   bytes[0] = 0x00;
   bytes[1] = 0x07;
+  bytes[2] = 0x00;
+  bytes[3] = 0x00;
   return bytes;
+}
+
+// What a reader hands out for a written payload: a DATA body is padded to a multiple of 4
+// on the wire, the encapsulation options announce that padding and the reader drops it,
+// so the sample bytes arrive unchanged and only the options bits tell of the padding.
+// Fragmented samples carry their exact size and are delivered as written.
+std::vector<std::uint8_t> as_delivered(std::vector<std::uint8_t> payload) {
+  if (payload.size() < kLargeSample) payload[3] = static_cast<std::uint8_t>((4 - payload.size() % 4) % 4);
+  return payload;
 }
 
 class Network {
@@ -230,7 +243,7 @@ class Domain {
         std::size_t w = 0;
         while (w < writers_.size() && writers_[w].writer->writer_guid() != sample.writer_guid) ++w;
         ASSERT_LT(w, writers_.size());
-        if (!std::ranges::equal(sample.payload.span(), payload_of(w, sample.sequence_number))) {
+        if (!std::ranges::equal(sample.payload.span(), as_delivered(payload_of(w, sample.sequence_number)))) {
           ++node.payload_mismatches;
         }
         node.delivered[sample.writer_guid].push_back(sample.sequence_number);

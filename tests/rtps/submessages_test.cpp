@@ -405,5 +405,32 @@ TEST(Data, WritesTheFixedLayout) {
   EXPECT_EQ(be.bytes, hex("0000 0010 00001207 00001302 00000001 00000002 aabb"));
 }
 
+
+TEST(Data, AnnouncesBodyPaddingInTheEncapsulationOptionsAndReadersStripIt) {
+  const struct {
+    const char* payload;
+    const char* written;  // the payload bytes of the body; framing pads them to a multiple of 4
+    const char* delivered;
+  } cases[] = {
+      {"00010000 03000000 616200", "00010001 03000000 616200", "00010001 03000000 616200"},  // pad 1
+      {"00010000 01", "00010003 01", "00010003 01"},                                         // pad 3
+      {"00010000 01020304", "00010000 01020304", "00010000 01020304"},                       // aligned
+      {"0001", "0001", "00010000"},  // too short for a header: nothing can announce the padding
+  };
+  for (const auto& c : cases) {
+    const DataSubmessage data{0, kReader, kWriter, 1, std::nullopt, SharedBytes::copy_of(hex(c.payload)),
+                              true, false, false};
+    const auto body = data.write_body(true);
+    Bytes on_wire(body.bytes.begin() + DATA_MIN_BODY, body.bytes.end());
+    EXPECT_EQ(on_wire, hex(c.written)) << c.payload;
+    on_wire.resize((on_wire.size() + 3) / 4 * 4, 0);
+    const auto delivered = without_payload_padding(SharedBytes::copy_of(on_wire));
+    EXPECT_EQ(Bytes(delivered.span().begin(), delivered.span().end()), hex(c.delivered)) << c.payload;
+  }
+  // A peer's payload that already announces its padding keeps it announced and loses it.
+  const auto cyclone = without_payload_padding(SharedBytes::copy_of(hex("00010001 07000000 68697374 2d3000 00")));
+  EXPECT_EQ(Bytes(cyclone.span().begin(), cyclone.span().end()), hex("00010001 07000000 68697374 2d3000"));
+}
+
 }  // namespace
 }  // namespace kelvane::rtps
