@@ -6,12 +6,12 @@
 #include <string>
 
 #include "websocket/handshake.hpp"
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace kelvane::websocket;
-  const std::string text = utf8_lossy(std::span(data, size));
-  if (find_utf8_error(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) std::abort();
+  const std::string text = kelvane::utf8_lossy(std::span(data, size));
+  if (kelvane::find_utf8_error(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))) std::abort();
   const auto client = parse_client_request(text);
   if (!client) {
     if (diagnostic(client.error()).empty()) std::abort();

@@ -5,6 +5,7 @@
 #include "access/crypto.hpp"
 #include "access/jwt.hpp"
 #include "access/text.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::access {
 
@@ -37,8 +38,8 @@ std::expected<AuthSubject, AuthError> validate_sasl_plain(
   if (second_nul == message->end()) return std::unexpected(AuthError::malformed("sasl-plain no pass"));
   const std::span<const std::uint8_t> user(first_nul + 1, second_nul);
   const std::span<const std::uint8_t> password(second_nul + 1, message->end());
-  if (!is_utf8(user)) return std::unexpected(AuthError::malformed("sasl-plain user utf8"));
-  if (!is_utf8(password)) return std::unexpected(AuthError::malformed("sasl-plain pass utf8"));
+  if (!is_valid_utf8(user)) return std::unexpected(AuthError::malformed("sasl-plain user utf8"));
+  if (!is_valid_utf8(password)) return std::unexpected(AuthError::malformed("sasl-plain pass utf8"));
   if (user.empty()) return std::unexpected(AuthError::malformed("sasl-plain empty user"));
   const auto found = mode.users.find(std::string(as_text(user)));
   if (found == mode.users.end()) return std::unexpected(AuthError::rejected("unknown user"));

@@ -6,6 +6,7 @@
 #include "access/crypto.hpp"
 #include "access/json_fields.hpp"
 #include "access/text.hpp"
+#include "common/utf8.hpp"
 #include "common/encoding.hpp"
 
 namespace kelvane::access {
@@ -84,7 +85,7 @@ std::expected<AuthSubject, AuthError> validate_jwt(const AuthMode::Jwt& mode,
   const auto signature = decode_segment(segments->signature, "sig");
   if (!signature) return std::unexpected(signature.error());
 
-  if (!is_utf8(*header)) return std::unexpected(AuthError::malformed("jwt header utf8"));
+  if (!is_valid_utf8(*header)) return std::unexpected(AuthError::malformed("jwt header utf8"));
   if (!json_field_eq(as_text(*header), "alg", "RS256")) {
     return std::unexpected(AuthError::rejected("jwt: alg must be RS256"));
   }
@@ -96,7 +97,7 @@ std::expected<AuthSubject, AuthError> validate_jwt(const AuthMode::Jwt& mode,
     return std::unexpected(AuthError::rejected("jwt: signature invalid"));
   }
 
-  if (!is_utf8(*payload)) return std::unexpected(AuthError::malformed("jwt payload utf8"));
+  if (!is_valid_utf8(*payload)) return std::unexpected(AuthError::malformed("jwt payload utf8"));
   const std::string_view claims = as_text(*payload);
   const auto sub = json_field(claims, "sub");
   if (!sub) return std::unexpected(AuthError::rejected("jwt: no sub claim"));

@@ -16,9 +16,6 @@ namespace kelvane::access {
 // Equality ignoring ASCII case only; other bytes must match exactly.
 [[nodiscard]] bool equals_ignore_ascii_case(std::string_view a, std::string_view b);
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-[[nodiscard]] bool is_utf8(std::span<const std::uint8_t> bytes);
-
 [[nodiscard]] inline std::string_view as_text(std::span<const std::uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }

@@ -5,7 +5,7 @@
 #include "bridge/text_scan.hpp"
 #include "common/json_escape.hpp"
 #include "websocket/text.hpp"
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::bridge {
 
@@ -166,7 +166,7 @@ std::expected<BridgeOp, BridgeError> parse_op(std::string_view text) {
 
 void append_rendered_data(std::string& out, std::span<const std::uint8_t> payload) {
   const std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());
-  if (!websocket::find_utf8_error(payload)) {
+  if (!find_utf8_error(payload)) {
     if (!text.empty() && (text.front() == '{' || text.front() == '[')) {
       out.append(text);
       return;

@@ -10,7 +10,7 @@
 #include "common/log.hpp"
 #include "websocket/frame.hpp"
 #include "websocket/server_frames.hpp"
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::bridge {
 
@@ -88,8 +88,8 @@ void handle_op(OpenConnection& conn, BridgeOp& op) {
 void handle_message(OpenConnection& conn, std::span<const std::uint8_t> payload) {
   conn.state.metrics.frames_in->inc();
   conn.state.metrics.bytes_in->add(payload.size());
-  if (const auto bad = websocket::find_utf8_error(payload)) {
-    report_inbound_error(conn, "utf8: " + websocket::describe(*bad));
+  if (const auto bad = find_utf8_error(payload)) {
+    report_inbound_error(conn, "utf8: " + describe(*bad));
     return;
   }
   const std::string_view text(reinterpret_cast<const char*>(payload.data()), payload.size());

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "cdr/byte_order.hpp"
-#include "cdr/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::builtin_data {
 
@@ -48,7 +48,7 @@ std::expected<std::string, rtps::WireFormatError> read_string(std::span<const st
   auto body = bytes.subspan(pos + 4, length);
   if (body.back() != 0) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kMissingNul});
   auto text = body.first(length - 1);
-  if (!cdr::is_valid_utf8(text)) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kNotUtf8});
+  if (!is_valid_utf8(text)) return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kNotUtf8});
   pos += 4 + length;
   return std::string(text.begin(), text.end());
 }

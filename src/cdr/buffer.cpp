@@ -1,7 +1,7 @@
 #include "cdr/buffer.hpp"
 
 #include "cdr/byte_order.hpp"
-#include "cdr/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::cdr {
 
@@ -97,7 +97,7 @@ std::expected<std::string, DecodeError> BufferReader::read_string() {
   position_ += length;
   if (text.back() != 0) return std::unexpected(DecodeError::InvalidString{start, "missing null terminator"});
   const auto body = text.first(length - 1);
-  if (!is_valid_utf8(body)) return std::unexpected(DecodeError::InvalidUtf8{start + 4});
+  if (!kelvane::is_valid_utf8(body)) return std::unexpected(DecodeError::InvalidUtf8{start + 4});
   return std::string(body.begin(), body.end());
 }
 

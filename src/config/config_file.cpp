@@ -7,6 +7,7 @@
 #include "common/os_error.hpp"
 #include "common/unique_fd.hpp"
 #include "config/daemon_config.hpp"
+#include "common/utf8.hpp"
 #include "config/text.hpp"
 
 namespace kelvane::config {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "common/utf8.hpp"
 #include "config/text.hpp"
 
 namespace kelvane::config {

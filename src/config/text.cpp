@@ -66,16 +66,6 @@ std::size_t trailing_white_space_length(std::string_view text) {
 
 }  // namespace
 
-bool is_valid_utf8(std::string_view text) {
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const Decoded d = decode_at(text, pos);
-    if (d.code_point == kInvalid) return false;
-    pos += d.length;
-  }
-  return true;
-}
-
 std::string_view trim_white_space_end(std::string_view text) {
   while (const std::size_t length = trailing_white_space_length(text)) text.remove_suffix(length);
   return text;

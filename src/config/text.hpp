@@ -6,10 +6,6 @@
 
 namespace kelvane::config {
 
-// True when text is well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-[[nodiscard]] bool is_valid_utf8(std::string_view text);
-
 // Removes leading and trailing Unicode white space (the White_Space property: tab, line
 // feed, vertical tab, form feed, carriage return, space, U+0085, U+00A0, U+1680,
 // U+2000..U+200A, U+2028, U+2029, U+202F, U+205F, U+3000). Bytes that are not valid

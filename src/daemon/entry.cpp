@@ -1,3 +1,4 @@
+#include "common/utf8.hpp"
 #include "daemon/entry.hpp"
 
 #include <unistd.h>
@@ -71,7 +72,7 @@ int run(int argc, char** argv) {
     block_watched_signals();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
-      if (!config::is_valid_utf8(args[i])) {
+      if (!is_valid_utf8(args[i])) {
         return usage_error("argument " + std::to_string(i + 1) + " is not valid UTF-8");
       }
     }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "websocket/handshake.hpp"
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::websocket {
 

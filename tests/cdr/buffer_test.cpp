@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cdr/buffer.hpp"
-#include "cdr/utf8.hpp"
+#include "common/utf8.hpp"
 
 namespace kelvane::cdr {
 namespace {
@@ -142,7 +142,7 @@ TEST(Utf8, AcceptsWellFormedAndRejectsOverlongSurrogatesAndOutOfRange) {
       {{0xE2, 0x82}, false},
       {{0x80}, false},
   };
-  for (const auto& c : cases) EXPECT_EQ(is_valid_utf8(c.bytes), c.valid) << ::testing::PrintToString(c.bytes);
+  for (const auto& c : cases) EXPECT_EQ(kelvane::is_valid_utf8(c.bytes), c.valid) << ::testing::PrintToString(c.bytes);
 }
 
 TEST(Errors, HaveReadableDebuggingForms) {

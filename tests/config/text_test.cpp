@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "common/utf8.hpp"
 #include "config/text.hpp"
 
 namespace kelvane::config {
@@ -12,11 +13,11 @@ namespace {
 TEST(Utf8, AcceptsWellFormedRejectsEverythingElse) {
   for (const std::string_view good : {"", "ascii", "gr\xc3\xbc\xc3\x9f", "\xe2\x80\x94\xe2\x86\x94", "\xf0\x9f\x98\x80",
                                       "\xf4\x8f\xbf\xbf"}) {
-    EXPECT_TRUE(is_valid_utf8(good)) << good;
+    EXPECT_TRUE(kelvane::is_valid_utf8(good)) << good;
   }
   for (const std::string_view bad : {"\xff", "\x80", "\xc3", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80",
                                      "\xf4\x90\x80\x80", "\xf8\x88\x80\x80\x80", "ok\xe2\x80"}) {
-    EXPECT_FALSE(is_valid_utf8(bad)) << bad;
+    EXPECT_FALSE(kelvane::is_valid_utf8(bad)) << bad;
   }
 }
 

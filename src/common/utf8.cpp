@@ -1,6 +1,6 @@
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
-namespace kelvane::websocket {
+namespace kelvane {
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
@@ -81,4 +81,4 @@ std::string utf8_lossy(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-}  // namespace kelvane::websocket
+}  // namespace kelvane

@@ -1,14 +1,14 @@
-#include "websocket/utf8.hpp"
+#include "common/utf8.hpp"
 
 #include <gtest/gtest.h>
 
-#include "websocket/hex.hpp"
-#include "websocket/text.hpp"
+#include <cstdint>
+#include <vector>
 
-namespace kelvane::websocket {
+namespace kelvane {
 namespace {
 
-using testing::bytes_of;
+std::vector<std::uint8_t> bytes_of(std::string_view text) { return {text.begin(), text.end()}; }
 
 struct Utf8Case {
   const char* name;
@@ -22,9 +22,9 @@ class Utf8 : public ::testing::TestWithParam<Utf8Case> {};
 TEST_P(Utf8, ValidatesAndReplaces) {
   const auto& c = GetParam();
   EXPECT_EQ(find_utf8_error(bytes_of(c.bytes)), c.error);
+  EXPECT_EQ(is_valid_utf8(c.bytes), !c.error.has_value());
   EXPECT_EQ(utf8_lossy(bytes_of(c.bytes)), c.lossy);
 }
-
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Utf8,
@@ -51,21 +51,5 @@ TEST(Utf8Describe, StandardTexts) {
   EXPECT_EQ(describe(Utf8Error{7, std::nullopt}), "incomplete utf-8 byte sequence from index 7");
 }
 
-TEST(Text, TrimAndSplitUseUnicodeWhiteSpace) {
-  EXPECT_EQ(trim_white_space(" \t\r\n\v\f x y \xC2\xA0\xE3\x80\x80"), "x y");
-  EXPECT_EQ(trim_white_space("\xC2\xA9"), "\xC2\xA9");  // a non-space two-byte character stays
-  EXPECT_EQ(trim_white_space("   "), "");
-  EXPECT_EQ(split_white_space("  GET\t\t/p \xE2\x80\x83 HTTP/1.1 "),
-            (std::vector<std::string_view>{"GET", "/p", "HTTP/1.1"}));
-  EXPECT_TRUE(split_white_space(" \t ").empty());
-}
-
-TEST(Text, AsciiCaseFolding) {
-  EXPECT_EQ(ascii_lower("Sec-WebSocket-KEY\xC3\x89"), "sec-websocket-key\xC3\x89");
-  EXPECT_TRUE(equals_ignore_ascii_case("WebSocket", "websocket"));
-  EXPECT_FALSE(equals_ignore_ascii_case("websocket ", "websocket"));
-  EXPECT_FALSE(equals_ignore_ascii_case("websocket", "websockeu"));
-}
-
 }  // namespace
-}  // namespace kelvane::websocket
+}  // namespace kelvane
