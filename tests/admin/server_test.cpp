@@ -85,7 +85,9 @@ class AdminServer : public ::testing::Test {
   void TearDown() override {
     shutdown->store(true);
     if (endpoint.thread.joinable()) {
-      connect_to(endpoint.address);  // wakes the loop at once
+      // Wakes the loop at once; refused when the loop has already seen the flag and closed.
+      UniqueFd wake(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+      static_cast<void>(::connect(wake.get(), endpoint.address.get(), endpoint.address.length));
       endpoint.thread.join();
     }
   }
