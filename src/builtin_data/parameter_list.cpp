@@ -4,6 +4,7 @@
 #include <array>
 
 #include "cdr/byte_order.hpp"
+#include "rtps/encoded_parameter_list.hpp"
 
 namespace kelvane::builtin_data {
 
@@ -13,16 +14,6 @@ constexpr std::string_view kLengthNotAligned = "ParameterList length not 4-byte 
 constexpr std::string_view kTooManyParameters = "ParameterList exceeds MAX_PARAMETERS cap";
 constexpr std::string_view kValueTooLong = "ParameterList value exceeds 65532 bytes";
 constexpr std::string_view kUnknownMustUnderstand = "ParameterList contains unknown must-understand PID";
-
-// Ids (flag bits removed) this system understands when they arrive with the
-// must-understand bit in inline QoS or a header extension. Sorted for binary search.
-constexpr std::array<std::uint16_t, 53> kUnderstoodPids = {
-    0x0001, 0x0002, 0x0005, 0x0006, 0x0007, 0x000F, 0x0015, 0x0016, 0x001A, 0x001B, 0x001D,
-    0x001F, 0x0023, 0x0029, 0x002B, 0x002C, 0x002D, 0x002E, 0x0031, 0x0032, 0x0033, 0x0035,
-    0x0048, 0x0050, 0x0056, 0x0057, 0x0058, 0x0059, 0x005A, 0x0060, 0x0061, 0x0062, 0x0063,
-    0x0064, 0x0070, 0x0071, 0x0073, 0x0074, 0x0075, 0x0080, 0x0081, 0x0082, 0x0083, 0x1001,
-    0x1002, 0x1004, 0x1005, 0x1006, 0x1010, 0x1011, 0x1012, 0x1013, 0x3F03};
-static_assert(std::ranges::is_sorted(kUnderstoodPids));
 
 constexpr std::size_t padded4(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
 
@@ -95,9 +86,7 @@ std::expected<ParameterList, rtps::WireFormatError> ParameterList::from_bytes(
 
 std::expected<void, rtps::WireFormatError> ParameterList::validate_must_understand_in_data_pipeline() const {
   for (const Parameter& p : parameters) {
-    if ((p.pid & PID_MUST_UNDERSTAND_FLAG) == 0 || (p.pid & PID_VENDOR_SPECIFIC_FLAG) != 0) continue;
-    const auto id = static_cast<std::uint16_t>(p.pid & 0x3FFF);
-    if (!std::ranges::binary_search(kUnderstoodPids, id)) {
+    if (!rtps::is_understood_parameter_id(p.pid)) {
       return std::unexpected(rtps::WireFormatError::ValueOutOfRange{kUnknownMustUnderstand});
     }
   }
