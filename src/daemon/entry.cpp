@@ -11,6 +11,7 @@
 #include "config/daemon_config.hpp"
 #include "config/text.hpp"
 #include "daemon/cli.hpp"
+#include "daemon/fd_limit.hpp"
 #include "daemon/server.hpp"
 #include "daemon/signals.hpp"
 
@@ -70,6 +71,7 @@ int run(int argc, char** argv) {
   try {
     // Before any thread exists, so that every thread inherits the blocked signals.
     block_watched_signals();
+    raise_open_file_limit();
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (!is_valid_utf8(args[i])) {
