@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <charconv>
+#include <iterator>
 #include <cmath>
 #include <iomanip>
 #include <iostream>

@@ -143,8 +143,7 @@ std::expected<UniqueFd, std::string> open_websocket(const ServerAddress& server,
 }
 
 bool send_close(int socket) {
-  // FIN + Close, masked payload of two bytes: status 1000 under the key 00 00 00 00
-  // would be legal too, but a real client's non-zero key exercises the unmasking.
+  // FIN + Close with a two-byte masked payload, as a client must send it.
   constexpr std::array<std::uint8_t, 4> kMask = {0x1F, 0x2E, 0x3D, 0x4C};
   constexpr std::uint16_t kNormalClosure = 1000;
   const std::array<char, 8> frame = {
