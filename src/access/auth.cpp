@@ -5,6 +5,7 @@
 #include "access/crypto.hpp"
 #include "access/jwt.hpp"
 #include "access/text.hpp"
+#include "common/text.hpp"
 #include "common/utf8.hpp"
 
 namespace kelvane::access {

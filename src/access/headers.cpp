@@ -1,6 +1,6 @@
 #include "access/headers.hpp"
 
-#include "access/text.hpp"
+#include "common/text.hpp"
 
 namespace kelvane::access {
 

@@ -1,7 +1,7 @@
 #include "access/security_ctx.hpp"
 
 #include "access/crypto.hpp"
-#include "access/text.hpp"
+#include "common/text.hpp"
 
 namespace kelvane::access {
 

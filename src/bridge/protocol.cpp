@@ -2,9 +2,8 @@
 
 #include <charconv>
 
-#include "bridge/text_scan.hpp"
 #include "common/json_escape.hpp"
-#include "websocket/text.hpp"
+#include "common/text.hpp"
 #include "common/utf8.hpp"
 
 namespace kelvane::bridge {
@@ -62,7 +61,7 @@ std::string_view bare_token(Cursor& c) {
   const std::size_t start = c.pos;
   while (c.pos < c.text.size()) {
     const char ch = c.text[c.pos];
-    if (ch == ',' || ch == '}' || white_space_len_at(c.text, c.pos) != 0) break;
+    if (ch == ',' || ch == '}' || white_space_length_at(c.text, c.pos) != 0) break;
     ++c.pos;
   }
   return c.text.substr(start, c.pos - start);
@@ -102,7 +101,7 @@ std::expected<Members, BridgeError> scan_members(std::string_view body) {
         ++c.pos;
         continue;
       }
-      const std::size_t ws = white_space_len_at(c.text, c.pos);
+      const std::size_t ws = white_space_length_at(c.text, c.pos);
       if (ws == 0) break;
       c.pos += ws;
     }
@@ -127,7 +126,7 @@ std::optional<std::string> owned(std::optional<std::string_view> v) {
 }  // namespace
 
 void skip_ws_to(Cursor& cursor) {
-  while (const std::size_t len = white_space_len_at(cursor.text, cursor.pos)) cursor.pos += len;
+  while (const std::size_t len = white_space_length_at(cursor.text, cursor.pos)) cursor.pos += len;
 }
 
 std::expected<std::string_view, BridgeError> parse_json_string(Cursor& cursor) {
@@ -143,7 +142,7 @@ std::expected<std::string_view, BridgeError> parse_json_string(Cursor& cursor) {
 }
 
 std::expected<BridgeOp, BridgeError> parse_op(std::string_view text) {
-  const std::string_view trimmed = websocket::trim_white_space(text);
+  const std::string_view trimmed = trim_white_space(text);
   if (trimmed.empty() || trimmed.front() != '{') return std::unexpected(bad_json("expected `{`"));
   if (trimmed.size() < 2 || trimmed.back() != '}') return std::unexpected(bad_json("expected `}`"));
 

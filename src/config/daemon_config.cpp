@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "common/text.hpp"
 #include "config/env.hpp"
 #include "config/text.hpp"
 #include "config/yaml.hpp"

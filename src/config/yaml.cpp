@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "config/text.hpp"
+#include "common/text.hpp"
 
 namespace kelvane::config {
 
@@ -85,9 +85,7 @@ std::string unquote(std::string_view text) {
 }
 
 bool parse_bool(std::string_view text) {
-  std::string lower(trim_white_space(text));
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+  const std::string lower = ascii_lower(trim_white_space(text));
   return lower == "1" || lower == "yes" || lower == "true";
 }
 

@@ -6,7 +6,7 @@
 
 #include "common/encoding.hpp"
 #include "common/json_escape.hpp"
-#include "websocket/text.hpp"
+#include "common/text.hpp"
 
 namespace kelvane::websocket {
 namespace {

@@ -21,16 +21,6 @@ TEST(Utf8, AcceptsWellFormedRejectsEverythingElse) {
   }
 }
 
-TEST(TrimWhiteSpace, UnicodeWhiteSpaceOnBothEnds) {
-  EXPECT_EQ(trim_white_space(" \t\r\n\v\f x y \xc2\xa0\xe3\x80\x80\xe2\x80\xa8"), "x y");
-  EXPECT_EQ(trim_white_space("\xc2\x85\xe1\x9a\x80" "a" "\xe2\x80\x8a\xe2\x80\xaf\xe2\x81\x9f"), "a");
-  EXPECT_EQ(trim_white_space("   "), "");
-  // Zero-width space is not white space; neither are stray bytes.
-  EXPECT_EQ(trim_white_space("\xe2\x80\x8b" "a"), "\xe2\x80\x8b" "a");
-  EXPECT_EQ(trim_white_space(" \xa0 "), "\xa0");
-  EXPECT_EQ(trim_white_space_end(" a \xc2\xa0"), " a");
-}
-
 TEST(ParseDecimalI32, SignDigitsRange) {
   const struct {
     std::string_view text;
